@@ -1,0 +1,203 @@
+#include "flexgridview.h"
+#include "flexgrid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollArea(parent), m_grid(grid)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(&m_grid, &FlexGrid::changed, viewport(), qOverload<>(&QWidget::update));
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+}
+
+int FlexGridView::colX(int col) const { return pixels(m_grid.CellLeftTwips(col)); }
+int FlexGridView::rowY(int row) const { return pixels(m_grid.CellTopTwips(row)); }
+
+QSize FlexGridView::sizeHint() const
+{
+    const int f = 2 * frameWidth();
+    return {colX(m_grid.Cols()) + f, rowY(m_grid.Rows()) + f};
+}
+
+QRect FlexGridView::cellRect(int row, int col) const
+{
+    // Fixed rows and columns do not scroll, just as headings should not.
+    int x = colX(col), y = rowY(row);
+    if (col >= m_grid.FixedCols())
+        x -= horizontalScrollBar()->value();
+    if (row >= m_grid.FixedRows())
+        y -= verticalScrollBar()->value();
+    const QPoint origin = viewport()->geometry().topLeft();
+    return QRect(origin.x() + x, origin.y() + y, pixels(m_grid.ColWidth(col)), pixels(m_grid.RowHeight(row)));
+}
+
+QPoint FlexGridView::cellAt(QPoint pos) const
+{
+    for (int r = 0; r < m_grid.Rows(); ++r) {
+        for (int c = 0; c < m_grid.Cols(); ++c)
+            if (cellRect(r, c).contains(pos))
+                return {c, r};
+    }
+    return {-1, -1};
+}
+
+void FlexGridView::paintEvent(QPaintEvent *)
+{
+    QPainter p(viewport());
+    const QPoint origin = viewport()->geometry().topLeft();
+    const QPalette pal = palette();
+    const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
+    const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
+    const bool focused = hasFocus();
+    // Scrolling cells first, then the fixed ones over them.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int r = 0; r < m_grid.Rows(); ++r) {
+            for (int c = 0; c < m_grid.Cols(); ++c) {
+                const bool fixed = r < m_grid.FixedRows() || c < m_grid.FixedCols();
+                if (fixed != (pass == 1))
+                    continue;
+                const QRect rect = cellRect(r, c).translated(-origin);
+                if (!rect.intersects(viewport()->rect()))
+                    continue;
+                const bool current = r == m_grid.Row() && c == m_grid.Col();
+                const bool selected = !fixed && !current && r >= r0 && r <= r1 && c >= c0 && c <= c1;
+                QColor back = fixed ? pal.color(QPalette::Button) : QColor(m_grid.cellBackColor(r, c));
+                QColor fore = pal.color(QPalette::Text);
+                if (selected) {
+                    back = pal.color(QPalette::Highlight);
+                    fore = pal.color(QPalette::HighlightedText);
+                }
+                p.fillRect(rect, back);
+                p.setPen(pal.color(QPalette::Mid));
+                p.drawLine(rect.topRight(), rect.bottomRight());
+                p.drawLine(rect.bottomLeft(), rect.bottomRight());
+                p.setPen(fixed ? pal.color(QPalette::ButtonText) : fore);
+                const auto align = fixed && c < m_grid.FixedCols() ? Qt::AlignLeft : Qt::AlignRight;
+                p.drawText(rect.adjusted(3, 0, -3, 0), int(align | Qt::AlignVCenter), m_grid.TextMatrix(r, c));
+                if (current && !fixed && focused) {
+                    QPen pen(pal.color(QPalette::Text));
+                    pen.setStyle(Qt::DotLine);
+                    p.setPen(pen);
+                    p.drawRect(rect.adjusted(1, 1, -2, -2));
+                }
+            }
+        }
+    }
+}
+
+void FlexGridView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint cell = cellAt(event->position().toPoint() + viewport()->geometry().topLeft());
+    if (cell.x() >= m_grid.FixedCols() && cell.y() >= m_grid.FixedRows()) {
+        if (event->modifiers() & Qt::ShiftModifier) {
+            m_grid.setRowSel(cell.y());
+            m_grid.setColSel(cell.x());
+        } else {
+            m_grid.setCurrent(cell.y(), cell.x());
+        }
+        m_dragging = true;
+    }
+    emit MouseDown();
+}
+
+void FlexGridView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging)
+        return;
+    const QPoint cell = cellAt(event->position().toPoint() + viewport()->geometry().topLeft());
+    if (cell.x() >= m_grid.FixedCols() && cell.y() >= m_grid.FixedRows()) {
+        m_grid.setRowSel(cell.y());
+        m_grid.setColSel(cell.x());
+    }
+}
+
+void FlexGridView::mouseReleaseEvent(QMouseEvent *)
+{
+    m_dragging = false;
+    emit MouseUp();
+}
+
+void FlexGridView::mouseDoubleClickEvent(QMouseEvent *)
+{
+    emit DblClick();
+}
+
+void FlexGridView::keyPressEvent(QKeyEvent *event)
+{
+    emit KeyDown(event->key(), event->modifiers());
+    const int row = m_grid.Row(), col = m_grid.Col();
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    auto move = [&](int dr, int dc) {
+        const int base_r = shift ? m_grid.RowSel() : row, base_c = shift ? m_grid.ColSel() : col;
+        const int r = std::clamp(base_r + dr, m_grid.FixedRows(), m_grid.Rows() - 1);
+        const int c = std::clamp(base_c + dc, m_grid.FixedCols(), m_grid.Cols() - 1);
+        if (shift) {
+            m_grid.setRowSel(r);
+            m_grid.setColSel(c);
+        } else {
+            m_grid.setCurrent(r, c);
+        }
+    };
+    switch (event->key()) {
+    case Qt::Key_Up: move(-1, 0); return;
+    case Qt::Key_Down: move(1, 0); return;
+    case Qt::Key_Left: move(0, -1); return;
+    case Qt::Key_Right: move(0, 1); return;
+    case Qt::Key_Home: move(0, -m_grid.Cols()); return;
+    case Qt::Key_End: move(0, m_grid.Cols()); return;
+    default: break;
+    }
+    int code = -1;
+    const QString text = event->text();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        code = 13;
+    else if (event->key() == Qt::Key_Escape)
+        code = 27;
+    else if (event->key() == Qt::Key_Backspace)
+        code = 8;
+    else if ((event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
+        code = event->key() - Qt::Key_A + 1;
+    else if (!text.isEmpty() && text.at(0).unicode() >= 32)
+        code = text.at(0).unicode();
+    if (code >= 0)
+        emit KeyPress(code);
+}
+
+void FlexGridView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    emit GotFocus();
+}
+
+void FlexGridView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+    emit geometryMoved();
+}
+
+void FlexGridView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+    emit geometryMoved();
+}
+
+void FlexGridView::updateScrollBars()
+{
+    const int fixedW = colX(m_grid.FixedCols()), fixedH = rowY(m_grid.FixedRows());
+    const int fullW = colX(m_grid.Cols()), fullH = rowY(m_grid.Rows());
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, fullW - view.width()));
+    horizontalScrollBar()->setPageStep(std::max(1, view.width() - fixedW));
+    verticalScrollBar()->setRange(0, std::max(0, fullH - view.height()));
+    verticalScrollBar()->setPageStep(std::max(1, view.height() - fixedH));
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Draws a FlexGrid and turns mouse and keyboard into its events. Sizes come
+// from the grid in twips; the view scrolls when its cells do not fit.
+#include <QAbstractScrollArea>
+#include <QRect>
+
+class FlexGrid;
+
+class FlexGridView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit FlexGridView(FlexGrid &grid, QWidget *parent = nullptr);
+    FlexGrid &grid() { return m_grid; }
+
+    // Cell rectangle in this widget's coordinates (scrolling included).
+    QRect cellRect(int row, int col) const;
+    // The cell under a point of this widget, or (-1, -1).
+    QPoint cellAt(QPoint widgetPos) const;
+    static int pixels(int twips) { return (twips + 7) / 15; } // 96 dpi
+
+    QSize sizeHint() const override;
+
+signals:
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The character a key typed: printable text, or the control code of Enter
+    // (13), Backspace (8), Esc (27), Tab (9) and Ctrl+letter (1 to 26).
+    void KeyPress(int charCode);
+    void DblClick();
+    void MouseDown();
+    void MouseUp();
+    void GotFocus();
+    // The cells moved on screen (scrolled or resized): an open editor follows.
+    void geometryMoved();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateScrollBars();
+    int colX(int col) const;
+    int rowY(int row) const;
+    FlexGrid &m_grid;
+    bool m_dragging = false;
+};

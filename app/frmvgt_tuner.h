@@ -1,0 +1,132 @@
+#pragma once
+// The main window. Its handlers are short: each runs the board check where the
+// command talks to the module, then calls the subsystem that does the work.
+#include "calibrationtables.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Dialogs;
+class FlexGridView;
+class Misc;
+class frmGraph;
+class frmBootloader;
+
+class frmVGT_Tuner : public QMainWindow {
+    Q_OBJECT
+public:
+    frmVGT_Tuner(Misc &misc, Dialogs &dialogs, QWidget *parent = nullptr);
+    ~frmVGT_Tuner() override;
+
+    // The caption and the title of every message box.
+    static QString productTitle() { return QStringLiteral("Marlow VGT Tuner"); }
+
+    CalibrationTables tables;
+
+    // --- controls, named as the window's users and tests know them ---
+    FlexGridView *msflexgrid1 = nullptr;
+    FlexGridView *MSFlexGrid2 = nullptr;
+    FlexGridView *MSFlexGrid3 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLineEdit *Text3 = nullptr;
+    QLabel *lblBoard = nullptr;
+    QGroupBox *Frame1 = nullptr; // "Graph"
+    QCheckBox *chkIndex = nullptr;
+    QPushButton *cmdGraph = nullptr;
+    QGroupBox *Frame4 = nullptr; // "Inputs"
+    QPushButton *cmdRequestInputs = nullptr;
+    QCheckBox *chkAutoRequest = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QLineEdit *txtInputs[3] = {};
+    QLabel *lblAtIdle = nullptr;
+    QLabel *lblExhBrakeSwPressed = nullptr;
+    QLabel *statusPanel = nullptr; // StatusBar1, first panel
+    QTimer tmrAutoRequest;
+    QTimer tmrIndex;
+    bool GraphShown = false;
+
+    QAction *menuItem(const QString &menu, const QString &item) const;
+
+public slots:
+    // Application shell
+    void mnuAbout_Click();
+    // Module link
+    void mnuConnect_Click();
+    void mnuDisconnect_Click();
+    void mnuRequestVersion_Click();
+    void cmdRequestInputs_Click();
+    void chkAutoRequest_Click();
+    void tmrAutoRequest_Timer();
+    void cmdClear_Click();
+    void mnuTest_Click();
+    void chkIndex_Click();
+    void tmrIndex_Timer();
+    // Calibration transfer
+    void mnuSend_Click();
+    void mnuReceive_Click();
+    void mnuVerify_Click();
+    // Tables and files
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuClearTable_Click();
+    void mnuGraph_Click();
+    void cmdGraph_Click();
+    // Firmware
+    void mnuReflash_Click();
+
+public:
+    static QString myformat(const QString &text);
+    // The check every module command makes first. Shows "Board not connected"
+    // or, when needKtrm, "KTRM not found", and returns false when it fails.
+    bool boardCheck(bool needKtrm = true);
+    // Same tests without a message, for the timers that untick first.
+    enum class BoardState { Ready, NotConnected, NotKtrm };
+    BoardState boardState(bool needKtrm = true) const;
+    static QString boardMessage(BoardState state);
+    // Unticks "Auto" then "Index", as every transfer does before it starts.
+    void stopPeriodicRequests();
+    // While true, the timers and module commands keep off the link: a transfer
+    // or a programming run owns it.
+    bool linkBusy() const { return m_linkBusy > 0; }
+    void holdLink(bool hold) { m_linkBusy += hold ? 1 : -1; }
+    void UpdateAxisHeadings();
+
+    Misc &misc() { return m_misc; }
+    Dialogs &dialogs() { return m_dialogs; }
+    void MsgBox(const QString &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void Form_Load();
+    void Form_Unload();
+    void setStatus(const QString &text);
+
+    Misc &m_misc;
+    Dialogs &m_dialogs;
+    int m_linkBusy = 0;
+    QPointer<frmGraph> m_graph;
+    QPointer<frmBootloader> m_bootloader;
+
+    // ----- table editing state (map grid only) -----
+public:
+    bool SuppressGridEdit = false;
+    int AnchorRow = 0, AnchorCol = 0, EndRow = 0, EndCol = 0, CopyRows = 0, CopyCols = 0;
+    void GridEdit1(int &keyAscii);
+    void GridEdit2(int &keyAscii);
+    void GridEdit3(int &keyAscii);
+
+private:
+    void wireEditing();
+};

@@ -1,0 +1,42 @@
+#pragma once
+// The real HID layer, on hidapi's hidraw backend.
+#include "usbhidapi.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct hid_device_;
+
+class HidApiBackend final : public UsbHidApi {
+public:
+    HidApiBackend();
+    ~HidApiBackend() override;
+    HidApiBackend(const HidApiBackend &) = delete;
+    HidApiBackend &operator=(const HidApiBackend &) = delete;
+
+    void SetInstance(int instance) override { m_instance = instance; }
+    int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
+             int getReportLengths) override;
+    void GetReportLengths(int *inputLength, int *outputLength) override;
+    int Write(ConstReportBuffer report) override;
+    int Read(ReportBuffer report) override;
+
+private:
+    void close();
+    hid_device_ *m_device = nullptr;
+    int m_instance = 0;
+    int m_inputLength = 9;
+    int m_outputLength = 9;
+};
+
+// Report lengths (report ID byte included) from a HID report descriptor: the
+// longest input and output report it declares. Falls back to 9 and 9 when the
+// descriptor declares none. Kept apart so it can be tested on plain bytes.
+struct ReportLengths {
+    int input = 9;
+    int output = 9;
+};
+ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor);
+
+// Where Linux shows the descriptor of a hidraw node such as /dev/hidraw3.
+QString sysfsDescriptorPath(const QByteArray &devicePath);

@@ -1,0 +1,32 @@
+#pragma once
+// Wraps either HID layer and appends one line per report written and per
+// report read whole: "1234 W 91 00 01 02 03 04 05 06".
+#include "usbhidapi.h"
+
+#include <QFile>
+#include <QTextStream>
+
+class Misc;
+
+class TracingHidApi final : public UsbHidApi {
+public:
+    TracingHidApi(UsbHidApi &inner, const Misc &clock, const QString &path);
+    ~TracingHidApi() override;
+    bool isOpen() const { return m_file.isOpen(); }
+    QString errorString() const { return m_file.errorString(); }
+
+    void SetInstance(int instance) override { m_inner.SetInstance(instance); }
+    int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
+             int getReportLengths) override;
+    void GetReportLengths(int *inputLength, int *outputLength) override;
+    int Write(ConstReportBuffer report) override;
+    int Read(ReportBuffer report) override;
+
+private:
+    void trace(char direction, const std::uint8_t *payload);
+    UsbHidApi &m_inner;
+    const Misc &m_clock;
+    QFile m_file;
+    QTextStream m_out;
+    int m_inputLength = 0;
+};

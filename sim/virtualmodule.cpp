@@ -1,0 +1,67 @@
+#include "virtualmodule.h"
+#include "misc.h"
+
+#include <algorithm>
+
+VirtualModule::VirtualModule(const Misc &clock, Board board) : m_clock(clock), m_board(board) {}
+
+VirtualModule::~VirtualModule() = default;
+
+int VirtualModule::Open(int vendorId, int productId, const char *, const char *, const char *deviceName, int)
+{
+    m_open = !faults.absent && !unplugged() && m_instance == 0 && vendorId == 0xC1CA && productId == 0xFFFF
+             && deviceName && QString::fromLatin1(deviceName) == boardName();
+    return m_open ? 1 : 0;
+}
+
+void VirtualModule::GetReportLengths(int *inputLength, int *outputLength)
+{
+    if (inputLength)
+        *inputLength = 9;
+    if (outputLength)
+        *outputLength = 9;
+}
+
+int VirtualModule::Write(ConstReportBuffer report)
+{
+    if (!m_open)
+        return -1;
+    ++m_writes;
+    Payload payload;
+    std::copy_n(report.begin() + 1, 8, payload.begin());
+    m_journal->add({m_clock.Now(), JournalEntry::Write, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
+    if (unplugged() || m_writes == faults.failWriteAt)
+        return -1;
+    receive(payload);
+    return 9;
+}
+
+int VirtualModule::Read(ReportBuffer report)
+{
+    if (!m_open || unplugged() || (m_replies.empty() && !faults.floodReplies)) {
+        m_journal->add({m_clock.Now(), JournalEntry::Read, {}, 0});
+        return 0;
+    }
+    Payload payload{};
+    if (!m_replies.empty()) {
+        payload = m_replies.front();
+        m_replies.pop_front();
+    }
+    report[0] = 0;
+    std::copy(payload.begin(), payload.end(), report.begin() + 1);
+    m_journal->add({m_clock.Now(), JournalEntry::Read, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
+    return 9;
+}
+
+void VirtualModule::reply(const Payload &payload)
+{
+    if (m_writes == faults.loseReplyToWrite)
+        return;
+    m_replies.push_back(payload);
+}
+
+void VirtualModule::receive(const Payload &payload)
+{
+    // Commands are taught to the module as the tuner learns them.
+    Q_UNUSED(payload);
+}

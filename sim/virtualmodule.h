@@ -1,0 +1,63 @@
+#pragma once
+// The virtual module: plays a "KTRM" turbo controller or a "PNDX" board behind
+// the same HID layer as the real device. Everything it does follows the clock
+// it is given, so under virtual time it is fully deterministic.
+#include "journal.h"
+#include "usbhidapi.h"
+
+#include <QString>
+#include <array>
+#include <deque>
+
+class Misc;
+
+class VirtualModule final : public UsbHidApi {
+public:
+    using Payload = std::array<std::uint8_t, 8>;
+    enum class Board { KTRM, PNDX };
+
+    explicit VirtualModule(const Misc &clock, Board board = Board::KTRM);
+    ~VirtualModule() override;
+
+    Board board() const { return m_board; }
+    QString boardName() const { return m_board == Board::KTRM ? QStringLiteral("KTRM") : QStringLiteral("PNDX"); }
+    // Every report received and sent, with the virtual time.
+    Journal &journal() { return *m_journal; }
+    void setJournal(Journal *journal) { m_journal = journal ? journal : &m_ownJournal; }
+
+    // Test hooks. Report numbers count the reports the module received, from 1.
+    struct Faults {
+        bool absent = false;          // no device answers Open
+        int unplugAtWrite = 0;        // from this written report on, writes fail and nothing answers
+        int loseReplyToWrite = 0;     // the reply to this written report never comes
+        int failWriteAt = 0;          // this one write fails (returns -1)
+        bool floodReplies = false;    // every read finds a report (a stuck module)
+    };
+    Faults faults;
+    int writesReceived() const { return m_writes; }
+    // Queues a reply as though the module had sent it (for tests of odd answers).
+    void queueReply(const Payload &payload) { m_replies.push_back(payload); }
+    std::size_t queuedReplies() const { return m_replies.size(); }
+
+    // UsbHidApi
+    void SetInstance(int instance) override { m_instance = instance; }
+    int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
+             int getReportLengths) override;
+    void GetReportLengths(int *inputLength, int *outputLength) override;
+    int Write(ConstReportBuffer report) override;
+    int Read(ReportBuffer report) override;
+
+private:
+    void receive(const Payload &payload);
+    void reply(const Payload &payload);
+    bool unplugged() const { return faults.unplugAtWrite > 0 && m_writes >= faults.unplugAtWrite; }
+
+    const Misc &m_clock;
+    Board m_board;
+    Journal m_ownJournal;
+    Journal *m_journal = &m_ownJournal;
+    std::deque<Payload> m_replies;
+    int m_instance = 0;
+    int m_writes = 0;
+    bool m_open = false;
+};

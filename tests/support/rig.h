@@ -1,0 +1,25 @@
+#pragma once
+// A main window on virtual time and the virtual module, with scripted dialogs:
+// what most window tests start from.
+#include "frmvgt_tuner.h"
+#include "journal.h"
+#include "misc.h"
+#include "nonblockingusb.h"
+#include "scripteddialogs.h"
+#include "virtualmodule.h"
+
+#include <memory>
+
+struct Rig {
+    explicit Rig(VirtualModule::Board board = VirtualModule::Board::KTRM);
+    ~Rig();
+    const VirtualModule::Board board;
+    Journal journal;
+    VirtualMisc misc{&journal};
+    VirtualModule module{misc, board};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<frmVGT_Tuner> window;
+
+    // Connects as Connections, Connect does, then forgets what that journalled and showed.
+    void connect();
+};
