@@ -239,6 +239,12 @@ QString frmVGT_Tuner::boardMessage(BoardState state)
 
 bool frmVGT_Tuner::boardCheck(bool needKtrm)
 {
+    // A transfer or programming run that lets events run owns the link until
+    // it ends: another command's reports would land in the middle of its stream.
+    if (linkBusy()) {
+        MsgBox(busyMessage());
+        return false;
+    }
     const BoardState state = boardState(needKtrm);
     if (state != BoardState::Ready) {
         MsgBox(boardMessage(state));

@@ -91,10 +91,16 @@ public:
     enum class BoardState { Ready, NotConnected, NotKtrm };
     BoardState boardState(bool needKtrm = true) const;
     static QString boardMessage(BoardState state);
+    static QString busyMessage()
+    {
+        return QStringLiteral("The module is busy with a transfer. Try again when it has finished.");
+    }
     // Unticks "Auto" then "Index", as every transfer does before it starts.
     void stopPeriodicRequests();
     // While true, the timers and module commands keep off the link: a transfer
-    // or a programming run owns it.
+    // or a programming run owns it. Module commands are refused with
+    // busyMessage() by boardCheck; timer ticks are skipped silently and resume
+    // when the link is released.
     bool linkBusy() const { return m_linkBusy > 0; }
     void holdLink(bool hold) { m_linkBusy += hold ? 1 : -1; }
     void UpdateAxisHeadings();
@@ -129,4 +135,14 @@ public:
 
 private:
     void wireEditing();
+
+    // ----- module link: members added for connection, inputs and tracking -----
+
+    // ----- calibration transfer: members added for Send, Receive and Verify -----
+
+    // ----- table editing and files: members added for editing and .dat files -----
+
+    // ----- graph: members added for the 3D graph -----
+
+    // ----- firmware: members added for Reflash and the firmware window -----
 };

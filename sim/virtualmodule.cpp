@@ -1,9 +1,16 @@
 #include "virtualmodule.h"
 #include "misc.h"
+#include "simbootloader.h"
+#include "simcalibration.h"
+#include "simengine.h"
 
 #include <algorithm>
 
-VirtualModule::VirtualModule(const Misc &clock, Board board) : m_clock(clock), m_board(board) {}
+VirtualModule::VirtualModule(const Misc &clock, Board board)
+    : m_clock(clock), m_board(board), m_engine(std::make_unique<SimEngine>()),
+      m_calibration(std::make_unique<SimCalibration>()), m_bootloader(std::make_unique<SimBootloader>())
+{
+}
 
 VirtualModule::~VirtualModule() = default;
 
@@ -62,6 +69,18 @@ void VirtualModule::reply(const Payload &payload)
 
 void VirtualModule::receive(const Payload &payload)
 {
-    // Commands are taught to the module as the tuner learns them.
-    Q_UNUSED(payload);
+    const qint64 now = m_clock.Now();
+    const SimReply out = [this](const SimPayload &p) { reply(p); };
+    // A block being written takes every report until it is complete, whatever
+    // its bytes look like; so does the bootloader once in programming mode.
+    if (m_calibration->receiving()) {
+        m_calibration->handle(payload, now, out);
+        return;
+    }
+    if (m_bootloader->handle(payload, now, out))
+        return;
+    const bool ktrm = m_board == Board::KTRM;
+    if (ktrm && m_calibration->handle(payload, now, out))
+        return;
+    m_engine->handle(payload, now, *m_calibration, ktrm, out);
 }

@@ -8,8 +8,12 @@
 #include <QString>
 #include <array>
 #include <deque>
+#include <memory>
 
 class Misc;
+class SimBootloader;
+class SimCalibration;
+class SimEngine;
 
 class VirtualModule final : public UsbHidApi {
 public:
@@ -39,6 +43,11 @@ public:
     void queueReply(const Payload &payload) { m_replies.push_back(payload); }
     std::size_t queuedReplies() const { return m_replies.size(); }
 
+    // The module's parts, for tests and for setting the module up.
+    SimEngine &engine() { return *m_engine; }
+    SimCalibration &calibration() { return *m_calibration; }
+    SimBootloader &bootloader() { return *m_bootloader; }
+
     // UsbHidApi
     void SetInstance(int instance) override { m_instance = instance; }
     int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
@@ -60,4 +69,7 @@ private:
     int m_instance = 0;
     int m_writes = 0;
     bool m_open = false;
+    std::unique_ptr<SimEngine> m_engine;
+    std::unique_ptr<SimCalibration> m_calibration;
+    std::unique_ptr<SimBootloader> m_bootloader;
 };

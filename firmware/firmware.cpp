@@ -1,0 +1,1 @@
+// The S-record reader and the bootloader programming run live here.

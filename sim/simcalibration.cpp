@@ -1,0 +1,3 @@
+#include "simcalibration.h"
+
+bool SimCalibration::handle(const SimPayload &, qint64, const SimReply &) { return false; }

@@ -1,0 +1,11 @@
+#pragma once
+// The calibration the virtual module holds, and the commands that read and write it.
+#include "simpart.h"
+
+class SimCalibration {
+public:
+    // True while a written block is still arriving: every report belongs to it.
+    bool receiving() const { return false; }
+    // Handles one report; false when it is not a calibration command.
+    bool handle(const SimPayload &in, qint64 now, const SimReply &reply);
+};

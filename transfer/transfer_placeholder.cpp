@@ -1,1 +1,0 @@
-// The calibration message set and the Send, Receive and Verify exchanges.
