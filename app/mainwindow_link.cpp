@@ -1,12 +1,22 @@
 // Connection, live inputs and operating-point tracking handlers.
 #include "frmvgt_tuner.h"
-#include "misc.h"
+#include "linkcommands.h"
+#include "liveinputs.h"
 #include "nonblockingusb.h"
+#include "operatingpoint.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 
 void frmVGT_Tuner::mnuConnect_Click()
 {
+    // Opening the device again, draining and receiving in the middle of a
+    // transfer or programming run would steal its replies.
+    if (linkBusy()) {
+        MsgBox(busyMessage());
+        return;
+    }
     NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
     if (NonBlockingUSB::Connected) {
         setStatus(QStringLiteral("Connected"));
@@ -36,20 +46,91 @@ void frmVGT_Tuner::mnuDisconnect_Click()
 
 void frmVGT_Tuner::mnuRequestVersion_Click()
 {
+    // The version is the one command the second board serves too.
     if (!boardCheck(false))
         return;
-    NonBlockingUSB::SetCommand(0x72);
-    NonBlockingUSB::WriteReport();
-    m_misc.Sleep(50);
-    NonBlockingUSB::ReadReport();
+    const BoardVersion version = RequestBoardVersion(m_misc);
     auto hex = [](std::uint8_t b) { return myformat(QString::number(b, 16).toUpper()); };
-    MsgBox(QStringLiteral("Board Version ") + hex(NonBlockingUSB::InBuffer[0]) + hex(NonBlockingUSB::InBuffer[1]));
+    MsgBox(QStringLiteral("Board Version ") + hex(version.major) + hex(version.minor));
 }
 
-void frmVGT_Tuner::cmdRequestInputs_Click() {}
-void frmVGT_Tuner::chkAutoRequest_Click() {}
-void frmVGT_Tuner::tmrAutoRequest_Timer() {}
-void frmVGT_Tuner::cmdClear_Click() {}
-void frmVGT_Tuner::mnuTest_Click() {}
-void frmVGT_Tuner::chkIndex_Click() {}
-void frmVGT_Tuner::tmrIndex_Timer() {}
+void frmVGT_Tuner::cmdRequestInputs_Click()
+{
+    if (!boardCheck())
+        return;
+    const LiveInputs in = RequestInputs(m_misc);
+    txtInputs[0]->setText(in.rpm);
+    txtInputs[1]->setText(in.load);
+    txtInputs[2]->setText(in.user);
+    lblAtIdle->setEnabled(in.atIdle);
+    lblExhBrakeSwPressed->setEnabled(in.exhaustBrake);
+}
+
+// The box is the switch: the timer follows it on every change, by the user or
+// by code, so quick clicking cannot leave the two apart.
+void frmVGT_Tuner::chkAutoRequest_Click()
+{
+    if (chkAutoRequest->isChecked())
+        tmrAutoRequest.start();
+    else
+        tmrAutoRequest.stop();
+}
+
+void frmVGT_Tuner::tmrAutoRequest_Timer()
+{
+    // A transfer or programming run owns the link: skip this reading quietly.
+    if (linkBusy())
+        return;
+    const BoardState state = boardState();
+    if (state != BoardState::Ready) {
+        // Untick before the message, so the readings have stopped while it is open.
+        chkAutoRequest->setChecked(false);
+        tmrAutoRequest.stop();
+        MsgBox(boardMessage(state));
+        return;
+    }
+    cmdRequestInputs_Click();
+}
+
+void frmVGT_Tuner::cmdClear_Click()
+{
+    for (QLineEdit *box : txtInputs)
+        box->clear();
+    lblAtIdle->setEnabled(false);
+    lblExhBrakeSwPressed->setEnabled(false);
+}
+
+void frmVGT_Tuner::mnuTest_Click()
+{
+    if (!boardCheck())
+        return;
+    TestTurbo();
+}
+
+void frmVGT_Tuner::chkIndex_Click()
+{
+    if (chkIndex->isChecked()) {
+        tmrIndex.start();
+    } else {
+        tmrIndex.stop();
+        ClearOperatingPoints(tables.map(), tables.brake());
+    }
+}
+
+void frmVGT_Tuner::tmrIndex_Timer()
+{
+    if (!chkIndex->isChecked()) {
+        tmrIndex.stop();
+        return;
+    }
+    if (linkBusy())
+        return;
+    const BoardState state = boardState();
+    if (state != BoardState::Ready) {
+        chkIndex->setChecked(false);
+        tmrIndex.stop();
+        MsgBox(boardMessage(state));
+        return;
+    }
+    ShowOperatingPoint(tables.map(), tables.brake(), RequestOperatingPoint(m_misc));
+}

@@ -49,22 +49,25 @@ int VirtualModule::Read(ReportBuffer report)
         m_journal->add({m_clock.Now(), JournalEntry::Read, {}, 0});
         return 0;
     }
-    Payload payload{};
+    Queued queued{};
     if (!m_replies.empty()) {
-        payload = m_replies.front();
+        queued = m_replies.front();
         m_replies.pop_front();
     }
+    // A truncated report carries the report ID and the first four payload bytes.
+    const int payloadBytes = queued.truncated ? 4 : 8;
     report[0] = 0;
-    std::copy(payload.begin(), payload.end(), report.begin() + 1);
-    m_journal->add({m_clock.Now(), JournalEntry::Read, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
-    return 9;
+    std::copy_n(queued.payload.begin(), payloadBytes, report.begin() + 1);
+    m_journal->add({m_clock.Now(), JournalEntry::Read,
+                    QByteArray(reinterpret_cast<const char *>(queued.payload.data()), payloadBytes), 0});
+    return 1 + payloadBytes;
 }
 
 void VirtualModule::reply(const Payload &payload)
 {
     if (m_writes == faults.loseReplyToWrite)
         return;
-    m_replies.push_back(payload);
+    m_replies.push_back({payload, m_writes == faults.shortReplyToWrite});
 }
 
 void VirtualModule::receive(const Payload &payload)
@@ -73,10 +76,9 @@ void VirtualModule::receive(const Payload &payload)
     const SimReply out = [this](const SimPayload &p) { reply(p); };
     // A block being written takes every report until it is complete, whatever
     // its bytes look like; so does the bootloader once in programming mode.
-    if (m_calibration->receiving()) {
-        m_calibration->handle(payload, now, out);
+    // A block given up half way hands the report on to the other parts.
+    if (m_calibration->receiving() && m_calibration->handle(payload, now, out))
         return;
-    }
     if (m_bootloader->handle(payload, now, out))
         return;
     const bool ktrm = m_board == Board::KTRM;

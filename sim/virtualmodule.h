@@ -34,13 +34,14 @@ public:
         bool absent = false;          // no device answers Open
         int unplugAtWrite = 0;        // from this written report on, writes fail and nothing answers
         int loseReplyToWrite = 0;     // the reply to this written report never comes
+        int shortReplyToWrite = 0;    // the reply to this written report is read back short (5 bytes)
         int failWriteAt = 0;          // this one write fails (returns -1)
         bool floodReplies = false;    // every read finds a report (a stuck module)
     };
     Faults faults;
     int writesReceived() const { return m_writes; }
     // Queues a reply as though the module had sent it (for tests of odd answers).
-    void queueReply(const Payload &payload) { m_replies.push_back(payload); }
+    void queueReply(const Payload &payload) { m_replies.push_back({payload, false}); }
     std::size_t queuedReplies() const { return m_replies.size(); }
 
     // The module's parts, for tests and for setting the module up.
@@ -65,7 +66,11 @@ private:
     Board m_board;
     Journal m_ownJournal;
     Journal *m_journal = &m_ownJournal;
-    std::deque<Payload> m_replies;
+    struct Queued {
+        Payload payload;
+        bool truncated;
+    };
+    std::deque<Queued> m_replies;
     int m_instance = 0;
     int m_writes = 0;
     bool m_open = false;

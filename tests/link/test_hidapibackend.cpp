@@ -12,7 +12,8 @@ private slots:
         QTest::addColumn<int>("input");
         QTest::addColumn<int>("output");
         // Vendor page, 8-byte input and output reports, no report ID: the module.
-        QTest::newRow("module") << QByteArray::fromHex("0600ff0901a101 0901 15002600ff 7508 9508 8102 0902 7508 9508 9102 c0")
+        QTest::newRow("module") << QByteArray::fromHex(
+                                       "0600ff0901a101 0901 15002600ff 7508 9508 8102 0902 7508 9508 9102 c0")
                                 << 9 << 9;
         QTest::newRow("64-byte reports") << QByteArray::fromHex("0600ff0901a101 7508 9540 8102 7508 9540 9102 c0") << 65
                                          << 65;
@@ -33,7 +34,8 @@ private slots:
 
     void descriptorPathFollowsTheHidrawNode()
     {
-        QCOMPARE(sysfsDescriptorPath("/dev/hidraw3"), QStringLiteral("/sys/class/hidraw/hidraw3/device/report_descriptor"));
+        QCOMPARE(sysfsDescriptorPath("/dev/hidraw3"),
+                 QStringLiteral("/sys/class/hidraw/hidraw3/device/report_descriptor"));
     }
 
     void noDeviceMeansOpenFails()

@@ -10,7 +10,7 @@ class ScriptedHid final : public UsbHidApi {
 public:
     int openResult = 1;
     int inputLength = 9, outputLength = 9;
-    int writeResult = -2; // -2: echo the length asked for
+    int writeResult = -2;                        // -2: echo the length asked for
     std::deque<std::vector<std::uint8_t>> reads; // whole reports, report ID first
     std::vector<std::array<std::uint8_t, ReportBufferSize>> written;
     int lengthQueries = 0, opens = 0, readCalls = 0;

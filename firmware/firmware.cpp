@@ -1,1 +1,0 @@
-// The S-record reader and the bootloader programming run live here.
