@@ -1,1 +1,418 @@
-// The calibration message set and the Send, Receive and Verify exchanges live here.
+#include "transfer.h"
+#include "cellvalue.h"
+#include "messageset.h"
+#include "misc.h"
+#include "nonblockingusb.h"
+
+namespace Transfer {
+
+using namespace MessageSet;
+namespace usb = NonBlockingUSB;
+
+namespace {
+
+// Cells are reached by making them current, as the window's other users of
+// the grids expect: an edit in progress is committed when its cell is left.
+QString visit(FlexGrid &grid, int row, int col)
+{
+    grid.setRow(row);
+    grid.setCol(col);
+    return grid.Text();
+}
+
+// Places stream bytes in OutBuffer and hands each report over as its eighth byte lands.
+class StreamWriter {
+public:
+    void put(std::uint8_t byte)
+    {
+        usb::OutBuffer[m_pos++] = byte;
+        if (m_pos == ReportBytes) {
+            usb::WriteReport();
+            m_pos = 0;
+            ++m_written;
+        }
+    }
+    void putZeros(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            put(0);
+    }
+    // Zeros the rest of a partly filled report and sends it.
+    void finish()
+    {
+        while (m_pos != 0)
+            put(0);
+    }
+    int written() const { return m_written; }
+
+private:
+    int m_pos = 0;
+    int m_written = 0;
+};
+
+// Walks an answer that spans reports, byte by byte. A report whose read fails
+// would leave the previous report's bytes in InBuffer; the reader notes it so
+// that no stale byte is ever taken for the module's.
+class AnswerReader {
+public:
+    // `firstArrived`: the result of reading the answer's first report.
+    explicit AnswerReader(bool firstArrived) : m_arrived(firstArrived ? 1 : 0), m_lost(!firstArrived) {}
+    std::uint8_t next()
+    {
+        if (m_pos == ReportBytes) {
+            if (usb::ReadReport())
+                ++m_arrived;
+            else
+                m_lost = true;
+            m_pos = 0;
+        }
+        return usb::InBuffer[m_pos++];
+    }
+    int arrived() const { return m_arrived; }
+    bool lost() const { return m_lost; }
+
+private:
+    int m_pos = 0;
+    int m_arrived;
+    bool m_lost;
+};
+
+struct NameRead {
+    QString name;
+    bool cut = false;     // a report never came, the first included
+    bool tooLong = false; // no zero byte within the characters a setup block can carry
+};
+
+// Collects the name from the name reports, the first of which has just been
+// read. Bounded: a module may never send the zero byte, and a failed read
+// would otherwise offer the same eight non-zero bytes again and again.
+NameRead collectName(bool firstArrived)
+{
+    NameRead out;
+    AnswerReader in(firstArrived);
+    if (in.lost()) {
+        out.cut = true;
+        return out;
+    }
+    for (;;) {
+        const std::uint8_t byte = in.next();
+        if (in.lost()) {
+            out.cut = true;
+            break;
+        }
+        if (byte == 0)
+            break;
+        if (out.name.size() == MaxBoardNameLength) {
+            out.tooLong = true;
+            // Whatever else the module queued belongs to this overlong name;
+            // left queued, it would be taken as the answer to the next command.
+            usb::Drain();
+            break;
+        }
+        out.name += FromWindows1252(byte);
+    }
+    return out;
+}
+
+QString numberProblem(const QString &text, double integer, const QString &allowed)
+{
+    const QString counted = CellText(integer);
+    const QString found =
+        text.trimmed() == counted ? counted : QStringLiteral("\"%1\", which counts as %2").arg(text, counted);
+    return QStringLiteral("it holds %1, outside the range %2").arg(found, allowed);
+}
+
+QString characterProblem(int position, char32_t character)
+{
+    const QString code = QString::number(uint(character), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    // A control character shows as nothing in a message box; its code says which it is.
+    const bool control = character < 0x20 || (character >= 0x7F && character < 0xA0);
+    const QString which =
+        control
+            ? QStringLiteral("character %1 (U+%2)").arg(position).arg(code)
+            : QStringLiteral("character %1, \"%2\" (U+%3),").arg(position).arg(QString::fromUcs4(&character, 1), code);
+    return which + QStringLiteral(" is not one the module can store in a name: it takes the characters of "
+                                  "Windows-1252 except the zero character");
+}
+
+const QString ByteRange = QStringLiteral("0 to 255");
+const QString RpmRange = QStringLiteral("-255 to 65535");
+
+} // namespace
+
+QString FieldError::message() const
+{
+    const QString after = reportsWritten == 0
+                              ? QStringLiteral("Nothing was sent to the module.")
+                              : QStringLiteral("The module received only the part of the calibration before it.");
+    return QStringLiteral("Send stopped at %1: %2. %3 Correct the value and send again.").arg(place, problem, after);
+}
+
+QString SendResult::message() const
+{
+    if (error)
+        return error->message();
+    if (disconnected)
+        return QStringLiteral("Send stopped: the module was disconnected during the send. The map, brake row and "
+                              "limits were sent, the axis scaling and board name were not. Connect and send again.");
+    return QStringLiteral("Download Complete");
+}
+
+SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &beforeLastRead)
+{
+    StreamWriter out;
+    auto stop = [&out](const QString &place, const QString &problem) {
+        return SendResult{FieldError{place, problem, out.written()}, false};
+    };
+    auto &map = t.map();
+    auto &brake = t.brake();
+    auto &params = t.params();
+
+    // A field the module cannot hold stops the send where it stands rather than
+    // after a check of the whole calibration: the reports before it are already
+    // on their way, and the message says so.
+    out.put(WriteTables);
+    for (int r = 1; r <= MapSize; ++r) {
+        for (int c = 1; c <= MapSize; ++c) {
+            const QString text = visit(map, r, c);
+            const double integer = CellInteger(CellValue(text));
+            const auto byte = ByteField(integer);
+            if (!byte)
+                return stop(QStringLiteral("map row %1, column %2").arg(r).arg(c),
+                            numberProblem(text, integer, ByteRange));
+            out.put(*byte);
+        }
+    }
+    for (int c = 1; c <= MapSize; ++c) {
+        const QString text = visit(brake, 0, c);
+        const double integer = CellInteger(CellValue(text));
+        const auto byte = ByteField(integer);
+        if (!byte)
+            return stop(QStringLiteral("brake column %1").arg(c), numberProblem(text, integer, ByteRange));
+        out.put(*byte);
+    }
+    for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
+        out.put(LimitField(CellInteger(CellValue(visit(params, row, 1)))));
+    out.putZeros(4);
+
+    misc.Sleep(50);
+    usb::ReadReport();
+    misc.Wait(2000);
+    // The window ran during the pause: a user who disconnected meant no more
+    // reports to go out.
+    if (!usb::Connected)
+        return SendResult{std::nullopt, true};
+
+    const QString name = visit(params, BoardName, 1);
+    const QList<uint> characters = name.toUcs4();
+    const int length = int(characters.size());
+    if (length > MaxBoardNameLength)
+        return stop(parameterLabel(BoardName), QStringLiteral("it has %1 characters, and the module takes at most %2")
+                                                   .arg(length)
+                                                   .arg(MaxBoardNameLength));
+
+    auto putRpm = [&](ParamRow row) {
+        const QString text = visit(params, row, 1);
+        const double integer = CellInteger(CellValue(text));
+        const auto bytes = RpmField(integer);
+        if (!bytes)
+            return std::optional<FieldError>(
+                FieldError{parameterLabel(row), numberProblem(text, integer, RpmRange), out.written()});
+        out.put((*bytes)[0]);
+        out.put((*bytes)[1]);
+        return std::optional<FieldError>();
+    };
+    auto putLoad = [&](ParamRow row) {
+        const QString text = visit(params, row, 1);
+        const double integer = CellInteger(CellValue(text));
+        const auto byte = ByteField(integer);
+        if (!byte)
+            return std::optional<FieldError>(
+                FieldError{parameterLabel(row), numberProblem(text, integer, ByteRange), out.written()});
+        out.put(*byte);
+        return std::optional<FieldError>();
+    };
+
+    out.put(WriteSetup);
+    out.put(static_cast<std::uint8_t>(SetupLength(length)));
+    out.putZeros(2);
+    if (auto e = putRpm(RpmStart))
+        return SendResult{e, false};
+    out.putZeros(2);
+    if (auto e = putRpm(RpmIncrement))
+        return SendResult{e, false};
+    if (auto e = putLoad(LoadStart))
+        return SendResult{e, false};
+    if (auto e = putLoad(LoadIncrement))
+        return SendResult{e, false};
+    // The name's characters are due: back to its cell, whose text was taken
+    // for the length a moment ago with no event in between.
+    visit(params, BoardName, 1);
+    for (int i = 0; i < length; ++i) {
+        const char32_t character = characters[i];
+        const auto code = ToWindows1252(character);
+        // A zero character would end the name early at the module, which would
+        // then hold a different name than the window shows.
+        if (!code || *code == 0)
+            return stop(parameterLabel(BoardName), characterProblem(i + 1, character));
+        out.put(*code);
+    }
+    out.putZeros(SetupFill(length) + 1);
+    out.finish();
+
+    misc.Sleep(50);
+    if (beforeLastRead)
+        beforeLastRead();
+    usb::ReadReport();
+    return {};
+}
+
+QString ReceiveResult::message() const
+{
+    const QString again = QStringLiteral(" Receive again to read the whole calibration.");
+    switch (outcome) {
+    case Complete:
+    case NoAnswer: return {};
+    case TablesCut:
+        return QStringLiteral("Receive stopped: the module stopped answering after %1 of its %2 table reports. The "
+                              "cells filled until then show the module's values; the rest of the calibration is "
+                              "as it was.")
+                   .arg(tableReports)
+                   .arg(TablesReports) +
+               again;
+    case ScalingMissing:
+        return QStringLiteral("Receive stopped: the module did not send its axis scaling. The map, brake row and "
+                              "limits show the module's values; the axis scaling and board name are as they were.") +
+               again;
+    case NameCut:
+        return QStringLiteral("Receive stopped: the module stopped answering during the board name. Everything else "
+                              "shows the module's values, but the board name shown is not the module's whole name.") +
+               again;
+    case NameTooLong:
+        return QStringLiteral("The module's board name did not end within %1 characters; only the first %1 are shown.")
+            .arg(MaxBoardNameLength);
+    }
+    return {};
+}
+
+ReceiveResult Receive(CalibrationTables &t, Misc &misc)
+{
+    ReceiveResult result;
+    auto &map = t.map();
+    auto &brake = t.brake();
+    auto &params = t.params();
+
+    usb::Drain();
+    usb::SetCommand(ReadTables);
+    usb::WriteReport();
+    misc.Sleep(50);
+    AnswerReader tables(usb::ReadReport());
+    if (tables.lost()) {
+        result.outcome = ReceiveResult::NoAnswer;
+        return result;
+    }
+    // A report that never came stops the walk before its cells: the previous
+    // report's bytes, still in InBuffer, are not the module's values for them.
+    auto take = [&](FlexGrid &grid, int row, int col) {
+        const std::uint8_t byte = tables.next();
+        if (tables.lost())
+            return false;
+        visit(grid, row, col);
+        grid.setText(QString::number(byte));
+        return true;
+    };
+    bool whole = true;
+    for (int r = 1; whole && r <= MapSize; ++r)
+        for (int c = 1; whole && c <= MapSize; ++c)
+            whole = take(map, r, c);
+    for (int c = 1; whole && c <= MapSize; ++c)
+        whole = take(brake, 0, c);
+    for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
+        whole = whole && take(params, row, 1);
+    result.tableReports = tables.arrived();
+    if (!whole) {
+        result.outcome = ReceiveResult::TablesCut;
+        return result;
+    }
+
+    usb::SetCommand(ReadSetup);
+    usb::WriteReport();
+    misc.Sleep(50);
+    if (!usb::ReadReport()) {
+        result.outcome = ReceiveResult::ScalingMissing;
+        return result;
+    }
+    const auto scaling = usb::InBuffer;
+    auto put = [&params](ParamRow row, int value) {
+        visit(params, row, 1);
+        params.setText(QString::number(value));
+    };
+    put(RpmStart, scaling[0] * 256 + scaling[1]);
+    put(LoadStart, scaling[2]);
+    put(RpmIncrement, scaling[3] * 256 + scaling[4]);
+    put(LoadIncrement, scaling[5]);
+
+    misc.Sleep(10);
+    const bool firstNameReport = usb::ReadReport();
+    const NameRead name = collectName(firstNameReport);
+    // Without its first report the name is not touched; with it, the cell
+    // shows what came, all of it or the part before a lost report.
+    if (firstNameReport) {
+        visit(params, BoardName, 1);
+        params.setText(name.name);
+    }
+    if (name.cut)
+        result.outcome = ReceiveResult::NameCut;
+    else if (name.tooLong)
+        result.outcome = ReceiveResult::NameTooLong;
+    return result;
+}
+
+bool Verify(CalibrationTables &t, Misc &misc)
+{
+    auto &map = t.map();
+    auto &brake = t.brake();
+    auto &params = t.params();
+
+    usb::Drain();
+    bool verdict = true;
+    usb::SetCommand(ReadTables);
+    usb::WriteReport();
+    misc.Sleep(50);
+    // Every report is read and every field compared whatever went wrong before,
+    // so the whole answer is consumed. A report that never came fails the
+    // verdict: the bytes compared in its place were another report's.
+    AnswerReader tables(usb::ReadReport());
+    auto compare = [&](FlexGrid &grid, int row, int col, double received) {
+        if (CellValue(visit(grid, row, col)) != received)
+            verdict = false;
+    };
+    for (int r = 1; r <= MapSize; ++r)
+        for (int c = 1; c <= MapSize; ++c)
+            compare(map, r, c, tables.next());
+    for (int c = 1; c <= MapSize; ++c)
+        compare(brake, 0, c, tables.next());
+    for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
+        compare(params, row, 1, tables.next());
+    if (tables.lost())
+        verdict = false;
+
+    usb::SetCommand(ReadSetup);
+    usb::WriteReport();
+    misc.Sleep(50);
+    if (!usb::ReadReport())
+        verdict = false;
+    const auto scaling = usb::InBuffer;
+    compare(params, RpmStart, 1, scaling[0] * 256 + scaling[1]);
+    compare(params, LoadStart, 1, scaling[2]);
+    compare(params, RpmIncrement, 1, scaling[3] * 256 + scaling[4]);
+    compare(params, LoadIncrement, 1, scaling[5]);
+
+    const NameRead name = collectName(usb::ReadReport());
+    const QString shown = visit(params, BoardName, 1);
+    if (name.cut || name.tooLong || name.name != shown)
+        verdict = false;
+    return verdict;
+}
+
+} // namespace Transfer
