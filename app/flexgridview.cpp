@@ -37,7 +37,15 @@ QRect FlexGridView::cellRect(int row, int col) const
     if (row >= m_grid.FixedRows())
         y -= verticalScrollBar()->value();
     const QPoint origin = viewport()->geometry().topLeft();
-    return QRect(origin.x() + x, origin.y() + y, pixels(m_grid.ColWidth(col)), pixels(m_grid.RowHeight(row)));
+    // Sizes from the rounded edges, not the rounded sizes, so that neighbours
+    // meet without a gap or an overlap (220 twips is not a whole pixel).
+    return QRect(origin.x() + x, origin.y() + y, colX(col + 1) - colX(col), rowY(row + 1) - rowY(row));
+}
+
+QRect FlexGridView::dataArea() const
+{
+    const QRect view = viewport()->geometry();
+    return view.adjusted(colX(m_grid.FixedCols()), rowY(m_grid.FixedRows()), 0, 0);
 }
 
 QPoint FlexGridView::cellAt(QPoint pos) const
@@ -166,8 +174,8 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
         code = 8;
     else if ((event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
         code = event->key() - Qt::Key_A + 1;
-    else if (!text.isEmpty() && text.at(0).unicode() >= 32)
-        code = text.at(0).unicode();
+    else if (!text.isEmpty() && text.at(0).unicode() >= 32 && text.at(0).unicode() != 127)
+        code = int(text.toUcs4().constFirst()); // Delete types nothing
     if (code >= 0)
         emit KeyPress(code);
 }

@@ -14,6 +14,9 @@ public:
 
     // Cell rectangle in this widget's coordinates (scrolling included).
     QRect cellRect(int row, int col) const;
+    // Where the scrolling cells show, in this widget's coordinates: the
+    // viewport less the fixed rows and columns.
+    QRect dataArea() const;
     // The cell under a point of this widget, or (-1, -1).
     QPoint cellAt(QPoint widgetPos) const;
     static int pixels(int twips) { return (twips + 7) / 15; } // 96 dpi
@@ -22,8 +25,9 @@ public:
 
 signals:
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
-    // The character a key typed: printable text, or the control code of Enter
-    // (13), Backspace (8), Esc (27), Tab (9) and Ctrl+letter (1 to 26).
+    // The character a key typed: printable text (a code point, so above 0xFFFF
+    // for characters outside the basic plane), or the control code of Enter
+    // (13), Backspace (8), Esc (27) and Ctrl+letter (1 to 26).
     void KeyPress(int charCode);
     void DblClick();
     void MouseDown();

@@ -141,6 +141,24 @@ private:
     // ----- calibration transfer: members added for Send, Receive and Verify -----
 
     // ----- table editing and files: members added for editing and .dat files -----
+public:
+    // Writes every open edit box into its grid now, as the grid's next move of
+    // its current cell would.
+    void commitOpenEdits();
+
+private:
+    void CommitEdit(int grid);
+    void headingCheck();
+    void openEditor(int grid, int keyAscii);
+    void placeEditBox(int grid);
+    bool editBoxKeyDown(int grid, int key);
+    void focusGrid(int grid);
+    void msflexgrid1_KeyDown(int key, Qt::KeyboardModifiers shift);
+    void CopySelection();
+    void PasteClipboard();
+    void showFileError(const struct FileError &error);
+    FlexGridView *gridView(int grid) const;
+    QLineEdit *editBox(int grid) const;
 
     // ----- graph: members added for the 3D graph -----
 
