@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 what="${1:-run}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-datavisualization-dev qt6-declarative-dev
-          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri xvfb xauth)
+          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri xvfb xauth qemu-system-x86 busybox-static cpio)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,263 @@
+#include "srecord.h"
+
+#include <QFileInfo>
+#include <QtNumeric>
+
+namespace {
+
+// Every field the reader takes lies within the first 13 + 2 * 252 characters
+// of a line; whatever a line holds beyond is read past, never kept, so a file
+// with no line ends at all costs no more memory than a short one.
+constexpr qsizetype KeptLineChars = 600;
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+// Two characters read as hexadecimal, stopping at the first that is not hex.
+int pairValue(QStringView pair)
+{
+    const int high = pair.size() > 0 ? hexDigit(pair[0]) : -1;
+    if (high < 0)
+        return 0;
+    const int low = pair.size() > 1 ? hexDigit(pair[1]) : -1;
+    return low < 0 ? high : high * 16 + low;
+}
+
+QString recordRefusal(const QString &addressText, const char *why)
+{
+    return QStringLiteral("Line ") + addressText + QLatin1String(why) + QStringLiteral("  Please recreate s19 file");
+}
+
+} // namespace
+
+QString MakeLen8(QString &value)
+{
+    if (value.size() < 8)
+        value = QString(8 - value.size(), QLatin1Char('0')) + value;
+    return value;
+}
+
+qint32 HexStrToDec(QStringView value, bool *ok)
+{
+    qint32 result = 0;
+    if (ok)
+        *ok = true;
+    for (qsizetype i = 2; i <= value.size(); i += 2) {
+        if (qMulOverflow(result, qint32(256), &result) ||
+            qAddOverflow(result, pairValue(value.mid(i - 2, 2)), &result)) {
+            if (ok)
+                *ok = false;
+            return 0;
+        }
+    }
+    return result;
+}
+
+qint64 ReadHexField(QStringView text)
+{
+    constexpr qint64 Max = 0xFFFFFFFFLL;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        const int d = hexDigit(c);
+        if (d < 0)
+            break;
+        value = qMin(value * 16 + d, Max + 1);
+    }
+    return qMin(value, Max);
+}
+
+qint64 FlashEnd(Micro micro)
+{
+    switch (micro) {
+    case Micro::JM64: return 0xFFFF;
+    case Micro::JM32: return 0x7FFF;
+    case Micro::AC256: return 0x3FFFF;
+    case Micro::AC128: return 0x1FFFF;
+    }
+    return 0xFFFF;
+}
+
+AddressWindow AddressWindow::fromFields(QStringView flashStart, QStringView bootloaderStart, QStringView bootloaderEnd,
+                                        Micro micro)
+{
+    return {ReadHexField(flashStart), ReadHexField(bootloaderStart), ReadHexField(bootloaderEnd), FlashEnd(micro)};
+}
+
+std::uint8_t S19Record::dataByte(int k) const
+{
+    if (k < 1 || k > n)
+        return 0;
+    return std::uint8_t(pairValue(QStringView(dataText).mid(2 * (k - 1), 2)));
+}
+
+QByteArray S19Record::data() const
+{
+    QByteArray bytes;
+    for (int k = 1; k <= n && 2 * k <= dataText.size(); ++k)
+        bytes.append(char(dataByte(k)));
+    return bytes;
+}
+
+bool S19Record::parse(QByteArrayView line, S19Record &record)
+{
+    if (line.size() < 2 || line[0] != 'S')
+        return false;
+    int addressDigits = 0;
+    switch (line[1]) {
+    case '1': addressDigits = 4; break;
+    case '2': addressDigits = 6; break;
+    case '3': addressDigits = 8; break;
+    default: return false;
+    }
+    const QString text = QString::fromLatin1(line);
+    record.fileAddressText = text.mid(4, addressDigits);
+    record.addressText = addressDigits == 4 ? QStringLiteral("00") + record.fileAddressText : record.fileAddressText;
+    record.address = HexStrToDec(record.addressText, &record.addressFits);
+    record.n = HexStrToDec(QStringView(text).mid(2, 2)) - (addressDigits / 2 + 1);
+    record.dataText = record.n > 0 ? text.mid(4 + addressDigits, 2 * record.n) : QString();
+    return true;
+}
+
+bool S19Reader::open(const QString &fileName)
+{
+    close();
+    m_error.clear();
+    // A device or a pipe named as the image would never reach an end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        m_error = QStringLiteral("The file %1 could not be opened: it is not a regular file.").arg(fileName);
+        return false;
+    }
+    m_file.setFileName(fileName);
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("The file %1 could not be opened: %2.").arg(fileName, m_file.errorString());
+        return false;
+    }
+    return rewind();
+}
+
+void S19Reader::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    m_chunk.clear();
+    m_pos = 0;
+    m_pendingCr = false;
+    m_readFailed = false;
+}
+
+bool S19Reader::rewind()
+{
+    m_chunk.clear();
+    m_pos = 0;
+    m_pendingCr = false;
+    m_readFailed = false;
+    return m_file.seek(0);
+}
+
+// A line ends at CR LF, at a lone CR or at a lone LF: S19 files come from
+// tools on every platform, and one written with LF ends alone must not read as
+// a single line that yields no record.
+bool S19Reader::readLine(QByteArray &line)
+{
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (m_pos >= m_chunk.size()) {
+            m_chunk = m_file.read(ChunkBytes);
+            m_pos = 0;
+            if (m_chunk.isEmpty()) {
+                m_readFailed = m_file.error() != QFileDevice::NoError;
+                return any;
+            }
+        }
+        const char *data = m_chunk.constData();
+        const qsizetype size = m_chunk.size();
+        if (m_pendingCr) {
+            m_pendingCr = false;
+            if (data[m_pos] == '\n') {
+                ++m_pos;
+                continue;
+            }
+        }
+        any = true;
+        qsizetype end = m_pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n')
+            ++end;
+        const qsizetype room = KeptLineChars - line.size();
+        if (room > 0)
+            line.append(data + m_pos, qMin(room, end - m_pos));
+        if (end < size) {
+            m_pendingCr = data[end] == '\r';
+            m_pos = end + 1;
+            return true;
+        }
+        m_pos = end;
+    }
+}
+
+S19Reader::Validation S19Reader::refuse(const QString &message)
+{
+    Validation v;
+    v.message = message;
+    return v;
+}
+
+S19Reader::Validation S19Reader::validate(const AddressWindow &window)
+{
+    qint32 total = 0;
+    int records = 0;
+    QByteArray line;
+    S19Record r;
+    while (readLine(line)) {
+        if (!S19Record::parse(line, r))
+            continue;
+        // The module's addresses are 32-bit signed: a record beyond them cannot
+        // be placed in the window at all, so the file is refused whole.
+        if (!r.addressFits)
+            return refuse(recordRefusal(r.fileAddressText, " has an address beyond 32 bits."));
+        if (!window.accepts(r.address))
+            continue;
+        if (r.n % 4 != 0)
+            return refuse(recordRefusal(r.fileAddressText, " not multiple of 4."));
+        if (r.n < 0)
+            return refuse(recordRefusal(r.fileAddressText, " has a byte count too small for its address."));
+        // Four data reports carry 32 bytes; sending the rest of a longer record
+        // would be silently lost while its header announces all of it.
+        if (r.n > MaxRecordBytes)
+            return refuse(recordRefusal(r.fileAddressText, " has more than 32 data bytes."));
+        if (qAddOverflow(total, r.n, &total))
+            return refuse(recordRefusal(r.fileAddressText, " takes the byte total beyond 32 bits."));
+        ++records;
+    }
+    if (m_readFailed)
+        return refuse(
+            QStringLiteral("The file %1 could not be read: %2.").arg(m_file.fileName(), m_file.errorString()));
+    Validation v;
+    v.ok = true;
+    v.total = total;
+    v.records = records;
+    return v;
+}
+
+bool S19Reader::next(const AddressWindow &window, S19Record &record)
+{
+    QByteArray line;
+    while (readLine(line)) {
+        // An address beyond 32 bits was refused by the validation pass; should
+        // the file have changed since, such a record is never sent.
+        if (S19Record::parse(line, record) && record.addressFits && window.accepts(record.address))
+            return true;
+    }
+    return false;
+}
