@@ -1,0 +1,384 @@
+#include "frmgraph.h"
+#include "cellvalue.h"
+#include "flexgridview.h"
+#include "frmvgt_tuner.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtDataVisualization/Q3DCamera>
+#include <QtDataVisualization/Q3DInputHandler>
+#include <QtDataVisualization/Q3DScene>
+#include <QtDataVisualization/Q3DSurface>
+#include <QtDataVisualization/Q3DTheme>
+#include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
+#include <QtDataVisualization/QValue3DAxis>
+
+#include <algorithm>
+
+namespace {
+
+// The chart is filled with the numbers 16, 3800, 800, 14, 100 and 0. They
+// place the surface on its axes:
+//   16         breakpoints along each floor axis, one per map row and column;
+//              the array's row and column 0 hold no map cell and are not drawn.
+//   3800, 800  the RPM axis, from 800 RPM at the origin (map column 1) up to
+//              3800 RPM (map column 16), 200 RPM a column.
+//   14, 100    the load axis, from 14 % at the origin (map row 1) up to 100 %
+//              (map row 16).
+//   0          the floor of the position axis. Its top is 100, the closed end
+//              of the position scale, so the axis always reads 0 to 100.
+// The axes come from these numbers, not from the map's headings, which the
+// graph does not read.
+constexpr int Breakpoints = 16;
+constexpr double RpmHigh = 3800;
+constexpr double RpmLow = 800;
+constexpr double LoadLow = 14;
+constexpr double LoadHigh = 100;
+constexpr double PositionLow = 0;
+constexpr double PositionHigh = 100;
+
+double rpmAt(int column) { return RpmLow + (RpmHigh - RpmLow) * column / (Breakpoints - 1); }
+double loadAt(int row) { return LoadLow + (LoadHigh - LoadLow) * row / (Breakpoints - 1); }
+
+// Q3DSurface draws into a native OpenGL window embedded in this one. Built
+// without an OpenGL context, or on a platform that cannot embed a native
+// window (the offscreen platform), it crashes on first show instead of
+// failing, so it is built only once a context has been made current here.
+bool openGlAvailable()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    QOpenGLContext context;
+    if (!context.create())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+// The colours as bands: each level's colour holds from the level up to the
+// next level, and the lower colour of the first level below it, so a value
+// reads as the band it falls in, as on the legend. Hard steps instead of a
+// blend: a blend would draw 30 and 50 in colours that are on no band.
+QLinearGradient bandGradient()
+{
+    const auto &levels = frmGraph::colourLevels();
+    QLinearGradient gradient(0, 100, 0, 0); // bottom of the position scale to its top
+    const double span = PositionHigh - PositionLow;
+    gradient.setColorAt(0, levels.first().lower);
+    for (qsizetype i = 0; i < levels.size(); ++i) {
+        const double from = (levels[i].level - PositionLow) / span;
+        const double to = i + 1 < levels.size() ? (levels[i + 1].level - PositionLow) / span : 1.0;
+        gradient.setColorAt(std::clamp(from, 0.0, 1.0), levels[i].colour);
+        gradient.setColorAt(std::clamp(to - 0.0005, 0.0, 1.0), levels[i].colour);
+    }
+    gradient.setColorAt(1, levels.last().colour);
+    return gradient;
+}
+
+QValue3DAxis *makeAxis(double low, double high, int segments, int subSegments)
+{
+    auto *axis = new QValue3DAxis;
+    axis->setAutoAdjustRange(false);
+    axis->setRange(float(low), float(high));
+    axis->setSegmentCount(segments);
+    axis->setSubSegmentCount(subSegments);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    axis->setTitleVisible(true);
+    axis->setTitleFixed(true);
+    return axis;
+}
+
+// The mouse as users of 3D views expect it: dragging with either the left or
+// the right button turns the surface, the wheel zooms, and the value under the
+// pointer is shown once the pointer rests (or on a click). Qt's handler turns
+// with the right button only and selects only on a click.
+class GraphInputHandler final : public Q3DInputHandler {
+public:
+    explicit GraphInputHandler(QObject *parent) : Q3DInputHandler(parent)
+    {
+        // Selecting renders an extra pass; on software OpenGL that is felt
+        // while the pointer moves, so it waits until the pointer rests.
+        m_rest.setSingleShot(true);
+        m_rest.setInterval(120);
+        QObject::connect(&m_rest, &QTimer::timeout, this, [this] { select(m_pointer); });
+    }
+
+    void mousePressEvent(QMouseEvent *event, const QPoint &mousePos) override
+    {
+        m_rest.stop();
+        if (event->button() != Qt::LeftButton) {
+            Q3DInputHandler::mousePressEvent(event, mousePos);
+            return;
+        }
+        m_pressedAt = mousePos;
+        m_dragging = false;
+        QMouseEvent asRight(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
+                            Qt::RightButton, Qt::RightButton, event->modifiers(), event->pointingDevice());
+        Q3DInputHandler::mousePressEvent(&asRight, mousePos);
+    }
+
+    void mouseMoveEvent(QMouseEvent *event, const QPoint &mousePos) override
+    {
+        m_pointer = mousePos;
+        if (event->buttons() == Qt::NoButton) {
+            m_rest.start();
+            return;
+        }
+        if ((mousePos - m_pressedAt).manhattanLength() >= 4)
+            m_dragging = true;
+        Q3DInputHandler::mouseMoveEvent(event, mousePos);
+    }
+
+    void mouseReleaseEvent(QMouseEvent *event, const QPoint &mousePos) override
+    {
+        Q3DInputHandler::mouseReleaseEvent(event, mousePos);
+        if (event->button() == Qt::LeftButton && !m_dragging)
+            select(mousePos);
+    }
+
+private:
+    void select(const QPoint &position)
+    {
+        if (scene())
+            scene()->setSelectionQueryPosition(position);
+    }
+
+    QTimer m_rest;
+    QPoint m_pointer;
+    QPoint m_pressedAt;
+    bool m_dragging = false;
+};
+
+QRect twips(int left, int top, int width, int height)
+{
+    return {FlexGridView::pixels(left), FlexGridView::pixels(top), FlexGridView::pixels(width),
+            FlexGridView::pixels(height)};
+}
+
+} // namespace
+
+const QList<ColourLevel> &frmGraph::colourLevels()
+{
+    static const QColor blue(0, 0, 255), green(0, 255, 0), yellow(255, 255, 0), orange(255, 165, 0), red(255, 0, 0);
+    static const QList<ColourLevel> levels{{0, blue, blue, QStringLiteral("0")},
+                                           {20, blue, green, QStringLiteral("20")},
+                                           {40, green, yellow, QStringLiteral("40")},
+                                           {60, yellow, orange, QStringLiteral("60")},
+                                           {80, orange, red, QStringLiteral("80")}};
+    return levels;
+}
+
+QString frmGraph::noOpenGlMessage()
+{
+    return QStringLiteral("The 3D graph cannot be drawn: OpenGL is not available on this display.");
+}
+
+frmGraph::frmGraph(frmVGT_Tuner &owner) : QWidget(&owner, Qt::Window), m_owner(owner)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Graph"));
+    resize(twips(0, 0, 10995, 6795).size());
+    buildChart();
+    m_chartArea->setGeometry(twips(120, 120, 10815, 6615));
+    Demo7();
+}
+
+frmGraph::~frmGraph() = default;
+
+void frmGraph::buildChart()
+{
+    m_chartArea = new QWidget(this);
+    m_chartArea->setObjectName(QStringLiteral("ecGraph3D1"));
+    // Title, surface and legend on one white sheet, as one chart.
+    QPalette sheet = m_chartArea->palette();
+    sheet.setColor(QPalette::Window, Qt::white);
+    m_chartArea->setPalette(sheet);
+    m_chartArea->setAutoFillBackground(true);
+    auto *grid = new QGridLayout(m_chartArea);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(4);
+
+    m_title = new QLabel(m_chartArea);
+    m_title->setObjectName(QStringLiteral("chartTitle"));
+    m_title->setAlignment(Qt::AlignCenter);
+    grid->addWidget(m_title, 0, 0, 1, 2);
+
+    if (openGlAvailable()) {
+        QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+        format.setDepthBufferSize(24);
+        format.setStencilBufferSize(8);
+        // Four samples keep the edges smooth at a frame rate software
+        // OpenGL can turn the surface at.
+        format.setSamples(4);
+        m_surface = new Q3DSurface(&format);
+        if (!m_surface->hasContext()) {
+            delete m_surface;
+            m_surface = nullptr;
+        }
+    }
+    if (!m_surface) {
+        m_message = new QLabel(noOpenGlMessage(), m_chartArea);
+        m_message->setObjectName(QStringLiteral("noOpenGl"));
+        m_message->setAlignment(Qt::AlignCenter);
+        m_message->setWordWrap(true);
+        grid->addWidget(m_message, 1, 0);
+    } else {
+        m_surface->activeTheme()->setType(Q3DTheme::ThemeQt);
+        m_surface->activeTheme()->setBackgroundColor(Qt::white);
+        m_surface->activeTheme()->setWindowColor(Qt::white);
+        QFont labels = m_surface->activeTheme()->font();
+        labels.setPointSize(50);
+        m_surface->activeTheme()->setFont(labels);
+        m_surface->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
+        // The floor is square: a map cell is a cell, whatever the axis ranges.
+        m_surface->setHorizontalAspectRatio(1.0);
+        m_surface->setSelectionMode(QAbstract3DGraph::SelectionItem);
+        m_surface->setActiveInputHandler(new GraphInputHandler(m_surface));
+
+        // RPM and load rise away from the origin corner, position rises
+        // upwards. Grid lines fall on every RPM and load breakpoint, and the
+        // position grid lines on the colour levels.
+        m_surface->setAxisX(makeAxis(RpmLow, RpmHigh, 5, 3));
+        m_surface->setAxisZ(makeAxis(LoadLow, LoadHigh, 3, 5));
+        m_surface->setAxisY(makeAxis(PositionLow, PositionHigh, 5, 1));
+
+        m_series = new QSurface3DSeries;
+        m_series->setDrawMode(QSurface3DSeries::DrawSurfaceAndWireframe);
+        m_series->setWireframeColor(QColor(60, 60, 60));
+        m_series->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
+        m_series->setBaseGradient(bandGradient());
+        m_surface->addSeries(m_series);
+        connect(m_series, &QSurface3DSeries::selectedPointChanged, this, &frmGraph::showSelection);
+
+        Q3DCamera *camera = m_surface->scene()->activeCamera();
+        // From above the corner of the lowest speed and load, so both floor axes
+        // rise away from the viewer, far enough back to see the whole surface
+        // and its labels; aimed low in the box, which leaves no empty band over
+        // the surface and keeps the front labels inside the view.
+        camera->setCameraPosition(25, 25, 75);
+        camera->setTarget(QVector3D(0, -0.7f, 0));
+
+        QWidget *container = QWidget::createWindowContainer(m_surface, m_chartArea);
+        container->setObjectName(QStringLiteral("surfaceView"));
+        container->setFocusPolicy(Qt::StrongFocus);
+        container->setMinimumSize(200, 150);
+        grid->addWidget(container, 1, 0);
+    }
+
+    m_legend = new QWidget(m_chartArea);
+    m_legend->setObjectName(QStringLiteral("legend"));
+    auto *rows = new QGridLayout(m_legend);
+    rows->setContentsMargins(4, 0, 4, 0);
+    const auto &levels = colourLevels();
+    // Highest level on top, as the colours stand on the surface.
+    for (qsizetype i = 0; i < levels.size(); ++i) {
+        const ColourLevel &level = levels[levels.size() - 1 - i];
+        auto *swatch = new QLabel(m_legend);
+        swatch->setObjectName(QStringLiteral("legendSwatch%1").arg(level.text));
+        swatch->setFixedSize(18, 14);
+        swatch->setFrameShape(QFrame::Box);
+        swatch->setAutoFillBackground(true);
+        QPalette palette = swatch->palette();
+        palette.setColor(QPalette::Window, level.colour);
+        swatch->setPalette(palette);
+        auto *text = new QLabel(level.text, m_legend);
+        text->setObjectName(QStringLiteral("legendText%1").arg(level.text));
+        rows->addWidget(swatch, int(i), 0);
+        rows->addWidget(text, int(i), 1);
+    }
+    rows->setRowStretch(int(levels.size()), 1);
+    grid->addWidget(m_legend, 1, 1, Qt::AlignTop);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+}
+
+void frmGraph::Demo7()
+{
+    m_title->setText(QStringLiteral("Turbo Position"));
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.4);
+    m_title->setFont(bold);
+
+    m_values = ReadSurfaceValues(m_owner.tables.map());
+    m_array = ToSurfaceArray(m_values);
+    if (!m_surface)
+        return;
+
+    m_surface->axisX()->setTitle(QStringLiteral("RPM"));
+    m_surface->axisZ()->setTitle(QStringLiteral("Load %"));
+    m_surface->axisY()->setTitle(QStringLiteral("Position"));
+
+    // Data row k is map row k + 1 at the k-th load breakpoint, data column m is
+    // map column m + 1 at the m-th RPM breakpoint. A value off the position
+    // scale is drawn at its nearest end, so one wild cell neither stretches the
+    // scale nor pulls the surface out of the chart; the read-out shows the
+    // true value.
+    auto *rows = new QSurfaceDataArray;
+    rows->reserve(Breakpoints);
+    for (int k = 0; k < Breakpoints; ++k) {
+        auto *row = new QSurfaceDataRow(Breakpoints);
+        const int j = SurfaceSize - (k + 1);
+        for (int m = 0; m < Breakpoints; ++m) {
+            const int i = SurfaceSize - (m + 1);
+            const float height = std::clamp(m_array[i][j], float(PositionLow), float(PositionHigh));
+            (*row)[m].setPosition(QVector3D(float(rpmAt(m)), height, float(loadAt(k))));
+        }
+        rows->append(row);
+    }
+    m_series->setItemLabelFormat(QString());
+    m_series->dataProxy()->resetArray(rows);
+}
+
+QString frmGraph::pointText(QPoint dataPoint) const
+{
+    const int k = dataPoint.x();
+    const int m = dataPoint.y();
+    if (k < 0 || k >= Breakpoints || m < 0 || m >= Breakpoints)
+        return {};
+    const int r = k + 1;
+    const int c = m + 1;
+    return QStringLiteral("%1 RPM, %2 % load (map row %3, column %4): position %5")
+        .arg(QString::number(rpmAt(m), 'f', 0), QString::number(loadAt(k), 'f', 0), QString::number(r),
+             QString::number(c), CellText(m_values[SurfaceSize - c][SurfaceSize - r]));
+}
+
+void frmGraph::showSelection(const QPoint &dataPoint)
+{
+    // The label is the item label of the selected point; the tags of the
+    // format would show the drawn (clamped) height, so the text is built here.
+    m_series->setItemLabelFormat(pointText(dataPoint));
+}
+
+void frmGraph::closeEvent(QCloseEvent *event)
+{
+    // Form_Unload: the next graph command opens a new window.
+    m_owner.GraphShown = false;
+    QWidget::closeEvent(event);
+}
+
+void frmGraph::resizeEvent(QResizeEvent *event)
+{
+    // The chart keeps its margins when the user enlarges the window.
+    if (!m_chartArea)
+        return QWidget::resizeEvent(event);
+    const QRect placed = twips(120, 120, 10815, 6615);
+    const QSize client = twips(0, 0, 10995, 6795).size();
+    m_chartArea->setGeometry(placed.left(), placed.top(), width() - (client.width() - placed.width()),
+                             height() - (client.height() - placed.height()));
+    QWidget::resizeEvent(event);
+}
