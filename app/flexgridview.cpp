@@ -90,7 +90,7 @@ void FlexGridView::paintEvent(QPaintEvent *)
                 p.drawLine(rect.bottomLeft(), rect.bottomRight());
                 p.setPen(fixed ? pal.color(QPalette::ButtonText) : fore);
                 const auto align = fixed && c < m_grid.FixedCols() ? Qt::AlignLeft : Qt::AlignRight;
-                p.drawText(rect.adjusted(3, 0, -3, 0), int(align | Qt::AlignVCenter), m_grid.TextMatrix(r, c));
+                p.drawText(rect.adjusted(2, 0, -2, 0), int(align | Qt::AlignVCenter), m_grid.TextMatrix(r, c));
                 if (current && !fixed && focused) {
                     QPen pen(pal.color(QPalette::Text));
                     pen.setStyle(Qt::DotLine);
