@@ -10,6 +10,18 @@
 
 namespace {
 
+// Every cell holding text from (firstRow, firstCol) on, as "row,col=text", row by row.
+QStringList filled(const FlexGrid &g, int firstRow = 0, int firstCol = 0)
+{
+    QStringList out;
+    for (int r = firstRow; r < g.Rows(); ++r)
+        for (int c = firstCol; c < g.Cols(); ++c)
+            if (!g.TextMatrix(r, c).isEmpty())
+                out << QStringLiteral("%1,%2=%3").arg(r).arg(c).arg(g.TextMatrix(r, c));
+    return out;
+}
+
+// Grid 1 is the map, 2 the brake row, 3 the parameters. Cells are "row,col".
 struct EditRig : Rig {
     EditRig()
     {
@@ -17,46 +29,58 @@ struct EditRig : Rig {
         QApplication::setActiveWindow(window.get());
     }
     frmVGT_Tuner &w() { return *window; }
-    FlexGridView *view(int grid) { return grid == 1 ? w().msflexgrid1 : grid == 2 ? w().MSFlexGrid2 : w().MSFlexGrid3; }
-    QLineEdit *box(int grid) { return grid == 1 ? w().Text1 : grid == 2 ? w().Text2 : w().Text3; }
+    FlexGridView *view(int g) { return g == 1 ? w().msflexgrid1 : g == 2 ? w().MSFlexGrid2 : w().MSFlexGrid3; }
+    QLineEdit *box(int g) { return g == 1 ? w().Text1 : g == 2 ? w().Text2 : w().Text3; }
     FlexGrid &grid(int g) { return view(g)->grid(); }
     FlexGrid &map() { return grid(1); }
+    QString current(int g) { return QStringLiteral("%1,%2").arg(grid(g).Row()).arg(grid(g).Col()); }
 
-    QPoint at(FlexGridView *v, int row, int col)
+    QPoint at(int g, QStringView cell)
     {
-        return v->cellRect(row, col).center() - v->viewport()->geometry().topLeft();
+        const auto rc = cell.split(u',');
+        return view(g)->cellRect(rc[0].toInt(), rc[1].toInt()).center() - view(g)->viewport()->geometry().topLeft();
     }
-    void click(int g, int row, int col)
-    {
-        QTest::mouseClick(view(g)->viewport(), Qt::LeftButton, {}, at(view(g), row, col));
-    }
-    void drag(int g, QPoint from, QPoint to) // (col, row) points
+    // What the user does, step by step: "set 7,5=45; click 7,5; type 31; key Escape". Typed keys go where
+    // the focus is, as a keyboard's do: the first to the grid, the rest to the edit box it opens.
+    void run(int g, const QString &steps)
     {
         QWidget *vp = view(g)->viewport();
-        QTest::mousePress(vp, Qt::LeftButton, {}, at(view(g), from.y(), from.x()));
-        QTest::mouseMove(vp, at(view(g), to.y(), to.x()));
-        QTest::mouseRelease(vp, Qt::LeftButton, {}, at(view(g), to.y(), to.x()));
-    }
-    // Keys go where the focus is, as a keyboard's do: the first to the grid,
-    // the rest to the edit box it opens.
-    void type(int g, const QString &text)
-    {
-        for (QChar ch : text) {
-            QWidget *to = QApplication::focusWidget() ? QApplication::focusWidget() : view(g);
-            if (ch.unicode() < 128)
-                QTest::keyClick(to, char(ch.unicode()));
-            else
-                QTest::sendKeyEvent(QTest::Click, to, Qt::Key(ch.toUpper().unicode()), QString(ch), {});
+        for (const QString &step : steps.split(QStringLiteral("; "))) {
+            const QString verb = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
+            if (verb == u"set") {
+                const auto rc = arg.section(u'=', 0, 0).split(u',');
+                grid(g).setTextMatrix(rc[0].toInt(), rc[1].toInt(), arg.section(u'=', 1));
+            } else if (verb == u"click") {
+                QTest::mouseClick(vp, Qt::LeftButton, {}, at(g, arg));
+            } else if (verb == u"dblclick") {
+                QTest::mouseDClick(vp, Qt::LeftButton, {}, at(g, arg));
+            } else if (verb == u"drag") {
+                QTest::mousePress(vp, Qt::LeftButton, {}, at(g, arg.section(u' ', 0, 0)));
+                QTest::mouseMove(vp, at(g, arg.section(u' ', 1)));
+                QTest::mouseRelease(vp, Qt::LeftButton, {}, at(g, arg.section(u' ', 1)));
+            } else if (verb == u"type") {
+                for (QChar ch : arg)
+                    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(ch.toUpper().unicode()),
+                                        QString(ch), {});
+            } else if (verb == u"key") { // to the focus, as "Return", "Up" or "Ctrl+C"
+                const QKeyCombination key = QKeySequence(arg)[0];
+                QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            } else if (verb == u"focus") {
+                view(g)->setFocus();
+            } else if (verb == u"headings") {
+                w().UpdateAxisHeadings();
+            } else {
+                QFAIL(qPrintable("unknown step " + step));
+            }
         }
     }
-    void ctrl(int g, Qt::Key key) { QTest::keyClick(view(g), key, Qt::ControlModifier); }
-    // Opens the editor on a cell by typing into the grid, as a user does.
-    void startEdit(int g, int row, int col, const QString &text)
+    // The open edit box: its text with "|" at the caret, then the selected text in brackets.
+    QString edit(int g)
     {
-        click(g, row, col);
-        type(g, text);
+        QLineEdit *b = box(g);
+        const QString text = b->text().insert(b->cursorPosition(), u'|');
+        return !b->isVisible() ? QString() : b->hasSelectedText() ? text + " [" + b->selectedText() + ']' : text;
     }
-    QPoint current(int g) { return {grid(g).Col(), grid(g).Row()}; }
 };
 
 } // namespace
@@ -64,76 +88,69 @@ struct EditRig : Rig {
 class TestTableEditing : public QObject {
     Q_OBJECT
 private slots:
-    void draggedBlockIsFilledByOneEntry_data()
-    {
-        QTest::addColumn<QPoint>("from"); // (col, row)
-        QTest::addColumn<QPoint>("to");
-        QTest::newRow("down a column") << QPoint(2, 3) << QPoint(2, 5);
-        // Dragged up and to the left: the rectangle between the corners.
-        QTest::newRow("up and left") << QPoint(4, 5) << QPoint(2, 3);
-    }
-    void draggedBlockIsFilledByOneEntry()
-    {
-        QFETCH(QPoint, from);
-        QFETCH(QPoint, to);
-        EditRig rig;
-        rig.drag(1, from, to);
-        rig.type(1, QStringLiteral("55"));
-        QVERIFY(rig.w().Text1->isVisible());
-        QTest::keyClick(rig.w().Text1, Qt::Key_Return);
-        QVERIFY(!rig.w().Text1->isVisible());
-        const QRect block(QPoint(std::min(from.x(), to.x()), std::min(from.y(), to.y())),
-                          QPoint(std::max(from.x(), to.x()), std::max(from.y(), to.y())));
-        for (int r = 0; r <= 16; ++r)
-            for (int c = 0; c <= 16; ++c)
-                QCOMPARE(rig.map().TextMatrix(r, c), block.contains(c, r) ? QStringLiteral("55") : QString());
-        QCOMPARE(rig.current(1), from);
-        QCOMPARE(QPoint(rig.map().ColSel(), rig.map().RowSel()), from); // one selected cell again
-    }
-
-    void openingTheEditorKeepsOrReplacesTheText_data()
+    void keysAndClicksEditTheGrids_data()
     {
         QTest::addColumn<int>("grid");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<int>("caret");
-        for (int grid = 1; grid <= 3; ++grid) {
-            const QByteArray g = QByteArray::number(grid);
-            QTest::newRow("typed digit, grid " + g) << grid << "7" << "7" << "" << 1;
-            QTest::newRow("space, grid " + g) << grid << " " << "45" << "45" << 0;
-            QTest::newRow("double click, grid " + g) << grid << "dblclick" << "45" << "45" << 0;
-            QTest::newRow("backspace, grid " + g) << grid << "backspace" << "45" << "45" << 0;
-        }
-        QTest::newRow("letter outside ASCII") << 1 << QStringLiteral("\u00e9") << QStringLiteral("\u00e9") << "" << 1;
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("cells"); // the data cells holding text afterwards
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("edit");
+        auto row = [](const char *name, int grid, const char *steps, const QStringList &cells, const char *current,
+                      const char *edit) {
+            QTest::newRow(name) << grid << QString::fromUtf8(steps) << cells << current << QString::fromUtf8(edit);
+        };
+        // Opening the editor: a typed character replaces the text; space, a double click or a
+        // control key bring the cell's own text, all selected.
+        row("typed digit, map", 1, "set 4,3=45; click 4,3; type 7", {"4,3=45"}, "4,3", "7|");
+        row("letter outside ASCII, map", 1, "set 4,3=45; click 4,3; type \u00e9", {"4,3=45"}, "4,3", "\u00e9|");
+        row("backspace, map", 1, "set 4,3=45; click 4,3; key Backspace", {"4,3=45"}, "4,3", "|45 [45]");
+        row("space, brake", 2, "set 0,3=45; click 0,3; type  ", {"0,3=45"}, "0,3", "|45 [45]");
+        row("double click, parameters", 3, "set 2,1=45; click 2,1; dblclick 2,1", {"2,1=45"}, "2,1", "|45 [45]");
+        row("Ctrl+C on the brake row opens the editor", 2, "set 0,2=60; click 0,2; key Ctrl+C", {"0,2=60"}, "0,2",
+            "|60 [60]");
+        // One entry fills the dragged block, whichever way it was dragged.
+        row("dragged down a column", 1, "drag 3,2 5,2; type 55; key Return", {"3,2=55", "4,2=55", "5,2=55"}, "3,2", "");
+        row("dragged up and left", 1, "drag 5,3 4,2; type 55; key Return", {"4,2=55", "4,3=55", "5,2=55", "5,3=55"},
+            "5,3", "");
+        // The keys of the edit box, typed over a cell holding "45".
+        row("map Esc", 1, "set 7,5=45; click 7,5; type 31; key Escape", {"7,5=45"}, "7,5", "");
+        row("map Enter", 1, "set 7,5=45; click 7,5; type 31; key Return", {"7,5=31"}, "7,5", "");
+        row("map down", 1, "click 7,5; type 31; key Down", {"7,5=31"}, "8,5", "");
+        row("map up on the first row", 1, "click 1,5; type 31; key Up", {"1,5=31"}, "1,5", "");
+        row("map left on the first column", 1, "click 3,1; type 31; key Left", {"3,1=31"}, "3,1", "");
+        row("map left", 1, "click 3,9; type 31; key Left", {"3,9=31"}, "3,8", "");
+        row("brake right", 2, "click 0,4; type 31; key Right", {"0,4=31"}, "0,5", "");
+        row("brake up is typing", 2, "click 0,4; type 31; key Up", {}, "0,4", "31|");
+        row("brake down is typing", 2, "click 0,4; type 31; key Down", {}, "0,4", "31|");
+        row("parameter up to Max Position", 3, "click 1,1; type 31; key Up", {"1,1=31"}, "0,1", "");
+        row("parameter left is typing", 3, "click 2,1; type 31; key Left", {}, "2,1", "3|1");
+        row("parameter right is typing", 3, "click 2,1; type 31; key Left; key Right", {}, "2,1", "31|");
+        // The heading rebuild leaves the map on row 16, column 0; typing there edits a data cell.
+        row("typing after the heading rebuild", 1, "headings; focus; type 3; key Return", {"16,1=3"}, "16,1", "");
     }
-    void openingTheEditorKeepsOrReplacesTheText()
+    void keysAndClicksEditTheGrids()
     {
         QFETCH(int, grid);
-        QFETCH(QString, how);
-        QFETCH(QString, text);
-        QFETCH(QString, selected);
-        QFETCH(int, caret);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, cells);
+        QFETCH(QString, current);
+        QFETCH(QString, edit);
         EditRig rig;
-        const int row = grid == 3 ? 2 : grid == 2 ? 0 : 4, col = 3 - (grid == 3 ? 2 : 0);
-        rig.grid(grid).setTextMatrix(row, col, QStringLiteral("45"));
-        rig.click(grid, row, col);
-        if (how == QLatin1String("dblclick"))
-            QTest::mouseDClick(rig.view(grid)->viewport(), Qt::LeftButton, {}, rig.at(rig.view(grid), row, col));
-        else if (how == QLatin1String("backspace"))
-            QTest::keyClick(rig.view(grid), Qt::Key_Backspace);
-        else
-            rig.type(grid, how);
+        rig.dialogs.clipboard = QStringLiteral("keep");
+        rig.run(grid, steps);
+        FlexGrid &g = rig.grid(grid);
+        QCOMPARE(filled(g, g.FixedRows(), g.FixedCols()), cells);
+        QCOMPARE(rig.current(grid), current);
+        QCOMPARE(rig.edit(grid), edit);
+        QCOMPARE(rig.dialogs.clipboard, QStringLiteral("keep"));
         QLineEdit *box = rig.box(grid);
-        QVERIFY(box->isVisible());
-        QVERIFY(box->hasFocus());
-        QCOMPARE(box->text(), text);
-        QCOMPARE(box->selectedText(), selected);
-        QCOMPARE(box->cursorPosition(), caret);
-        // The box lies exactly over the cell.
-        const QRect cell = rig.view(grid)->cellRect(row, col);
-        QCOMPARE(box->geometry(), QRect(rig.view(grid)->mapTo(box->parentWidget(), cell.topLeft()), cell.size()));
-        QCOMPARE(rig.grid(grid).TextMatrix(row, col), QStringLiteral("45")); // nothing written yet
+        QVERIFY(edit.isEmpty() ? rig.view(grid)->hasFocus() : box->hasFocus());
+        if (!edit.isEmpty()) { // the box lies exactly over the cell
+            const QRect cell = rig.view(grid)->cellRect(g.Row(), g.Col());
+            QCOMPARE(box->geometry(), QRect(rig.view(grid)->mapTo(box->parentWidget(), cell.topLeft()), cell.size()));
+        } else { // one selected cell again
+            QCOMPARE(QPoint(g.ColSel(), g.RowSel()), QPoint(g.Col(), g.Row()));
+        }
     }
 
     void editBoxFollowsItsCellWhenTheGridScrolls()
@@ -141,151 +158,64 @@ private slots:
         EditRig rig;
         FlexGridView *v = rig.view(1);
         v->resize(300, 120); // too small for the map: it scrolls
-        rig.startEdit(1, 2, 3, QStringLiteral("8"));
+        rig.run(1, QStringLiteral("click 2,3; type 8"));
         v->horizontalScrollBar()->setValue(100);
         const QRect cell = v->cellRect(2, 3);
-        QCOMPARE(rig.w().Text1->geometry().topLeft(), v->mapTo(v->parentWidget(), cell.topLeft()));
+        QCOMPARE(rig.box(1)->geometry().topLeft(), v->mapTo(v->parentWidget(), cell.topLeft()));
         // Scrolled under the fixed heading column, only the visible part shows.
-        QVERIFY(rig.w().Text1->mask().boundingRect().width() < cell.width());
+        QVERIFY(rig.box(1)->mask().boundingRect().width() < cell.width());
         v->horizontalScrollBar()->setValue(0);
-        QVERIFY(rig.w().Text1->mask().isEmpty());
-        QTest::keyClick(rig.w().Text1, Qt::Key_Return);
+        QVERIFY(rig.box(1)->mask().isEmpty());
+        rig.run(1, QStringLiteral("key Return"));
         QCOMPARE(rig.map().TextMatrix(2, 3), QStringLiteral("8"));
     }
 
-    void editBoxKeysCommitMoveOrDiscard_data()
+    void headingsAreRebuiltOnlyWhenAllFourAxisParametersAreFilled_data()
     {
-        QTest::addColumn<int>("grid");
-        QTest::addColumn<QPoint>("start"); // (col, row)
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("text"); // the cell's text afterwards; it held "45"
-        QTest::addColumn<QPoint>("end");
-        const QString typed = QStringLiteral("31"), kept = QStringLiteral("45");
-        QTest::newRow("map Esc") << 1 << QPoint(5, 7) << int(Qt::Key_Escape) << kept << QPoint(5, 7);
-        QTest::newRow("map Enter") << 1 << QPoint(5, 7) << int(Qt::Key_Return) << typed << QPoint(5, 7);
-        QTest::newRow("map down") << 1 << QPoint(5, 7) << int(Qt::Key_Down) << typed << QPoint(5, 8);
-        QTest::newRow("map down on the last row") << 1 << QPoint(5, 16) << int(Qt::Key_Down) << typed << QPoint(5, 16);
-        QTest::newRow("map up on the first row") << 1 << QPoint(5, 1) << int(Qt::Key_Up) << typed << QPoint(5, 1);
-        QTest::newRow("map right on the last column")
-            << 1 << QPoint(16, 3) << int(Qt::Key_Right) << typed << QPoint(16, 3);
-        QTest::newRow("map left on the first column")
-            << 1 << QPoint(1, 3) << int(Qt::Key_Left) << typed << QPoint(1, 3);
-        QTest::newRow("map left") << 1 << QPoint(9, 3) << int(Qt::Key_Left) << typed << QPoint(8, 3);
-        QTest::newRow("brake Esc") << 2 << QPoint(4, 0) << int(Qt::Key_Escape) << kept << QPoint(4, 0);
-        QTest::newRow("brake right") << 2 << QPoint(4, 0) << int(Qt::Key_Right) << typed << QPoint(5, 0);
-        QTest::newRow("brake right on the last column")
-            << 2 << QPoint(16, 0) << int(Qt::Key_Right) << typed << QPoint(16, 0);
-        QTest::newRow("brake left on the first column")
-            << 2 << QPoint(1, 0) << int(Qt::Key_Left) << typed << QPoint(1, 0);
-        QTest::newRow("brake up is typing") << 2 << QPoint(4, 0) << int(Qt::Key_Up) << kept << QPoint(4, 0);
-        QTest::newRow("brake down is typing") << 2 << QPoint(4, 0) << int(Qt::Key_Down) << kept << QPoint(4, 0);
-        QTest::newRow("parameter Esc") << 3 << QPoint(1, 1) << int(Qt::Key_Escape) << kept << QPoint(1, 1);
-        QTest::newRow("parameter down") << 3 << QPoint(1, 1) << int(Qt::Key_Down) << typed << QPoint(1, 2);
-        QTest::newRow("parameter up on Max Position") << 3 << QPoint(1, 0) << int(Qt::Key_Up) << typed << QPoint(1, 0);
-        QTest::newRow("parameter down on Board Name")
-            << 3 << QPoint(1, 7) << int(Qt::Key_Down) << typed << QPoint(1, 7);
-        QTest::newRow("parameter left is typing") << 3 << QPoint(1, 2) << int(Qt::Key_Left) << kept << QPoint(1, 2);
-        QTest::newRow("parameter right is typing") << 3 << QPoint(1, 2) << int(Qt::Key_Right) << kept << QPoint(1, 2);
+        QTest::addColumn<QString>("loadStart");
+        QTest::addColumn<QString>("headings"); // of column 3 and row 16
+        QTest::newRow("all four") << "10" << "1050 94%";
+        QTest::newRow("LOAD Start empty") << "" << " ";
     }
-    void editBoxKeysCommitMoveOrDiscard()
+    void headingsAreRebuiltOnlyWhenAllFourAxisParametersAreFilled()
     {
-        QFETCH(int, grid);
-        QFETCH(QPoint, start);
-        QFETCH(int, key);
-        QFETCH(QString, text);
-        QFETCH(QPoint, end);
+        QFETCH(QString, loadStart);
+        QFETCH(QString, headings);
         EditRig rig;
-        rig.grid(grid).setTextMatrix(start.y(), start.x(), QStringLiteral("45"));
-        rig.startEdit(grid, start.y(), start.x(), QStringLiteral("31"));
-        QTest::keyClick(rig.box(grid), Qt::Key(key));
-        const bool typing = text == QLatin1String("45") && key != Qt::Key_Escape;
-        QCOMPARE(rig.box(grid)->isVisible(), typing);
-        QCOMPARE(rig.view(grid)->hasFocus(), !typing);
-        QCOMPARE(rig.grid(grid).TextMatrix(start.y(), start.x()), text);
-        QCOMPARE(rig.current(grid), end);
-        if (key == Qt::Key_Escape) { // and a later move finds nothing to commit
-            rig.grid(grid).setCurrent(grid == 2 ? 0 : 2, 2);
-            QCOMPARE(rig.grid(grid).TextMatrix(start.y(), start.x()), text);
-        }
-    }
-
-    void headingsFollowTheAxisParametersOnlyWhenAllFourAreFilled_data()
-    {
-        QTest::addColumn<QStringList>("axis"); // RPM Start, RPM Increment (typed), LOAD Start, LOAD Increment
-        QTest::addColumn<QStringList>("rpmHeadings"); // columns 1, 2, 3 and 16
-        QTest::addColumn<QStringList>("loadHeadings"); // rows 1, 2, 3 and 16
-        QTest::newRow("all four") << QStringList{"800", "250", "10", "6"} << QStringList{"0", "800", "1050", "4300"}
-                                  << QStringList{"0", "10%", "16%", "94%"};
-        QTest::newRow("LOAD Start empty") << QStringList{"800", "250", "", "6"} << QStringList{"", "", "", ""}
-                                          << QStringList{"", "", "", ""};
-    }
-    void headingsFollowTheAxisParametersOnlyWhenAllFourAreFilled()
-    {
-        QFETCH(QStringList, axis);
-        QFETCH(QStringList, rpmHeadings);
-        QFETCH(QStringList, loadHeadings);
-        EditRig rig;
-        FlexGrid &p = rig.grid(3);
-        p.setTextMatrix(RpmStart, 1, axis[0]);
-        p.setTextMatrix(LoadStart, 1, axis[2]);
-        p.setTextMatrix(LoadIncrement, 1, axis[3]);
-        rig.startEdit(3, RpmIncrement, 1, axis[1]);
-        QTest::keyClick(rig.w().Text3, Qt::Key_Return);
-        QCOMPARE(p.TextMatrix(RpmIncrement, 1), axis[1]);
-        const int at[] = {1, 2, 3, 16};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(rig.map().TextMatrix(0, at[i]), rpmHeadings[i]);
-            QCOMPARE(rig.map().TextMatrix(at[i], 0), loadHeadings[i]);
-        }
+        rig.run(3, "set 3,1=800; set 5,1=" + loadStart + "; set 6,1=6; click 4,1; type 250; key Return");
+        QCOMPARE(rig.map().TextMatrix(0, 3) + ' ' + rig.map().TextMatrix(16, 0), headings);
         // Leaving a parameter cell commits without rebuilding.
-        rig.map().setTextMatrix(0, 2, QStringLiteral("old"));
-        rig.startEdit(3, RpmStart, 1, QStringLiteral("900"));
-        p.setRow(MaxPosition);
-        QCOMPARE(p.TextMatrix(RpmStart, 1), QStringLiteral("900"));
-        QCOMPARE(rig.map().TextMatrix(0, 2), QStringLiteral("old"));
+        rig.map().setTextMatrix(0, 3, QStringLiteral("old"));
+        rig.run(3, QStringLiteral("click 3,1; type 900"));
+        rig.grid(3).setRow(MaxPosition);
+        QCOMPARE(rig.window->tables.param(RpmStart), QStringLiteral("900"));
+        QCOMPARE(rig.map().TextMatrix(0, 3), QStringLiteral("old"));
     }
 
-    void typingAfterTheHeadingRebuildEditsADataCell()
-    {
-        EditRig rig;
-        rig.w().UpdateAxisHeadings(); // leaves the map on row 16, column 0
-        rig.view(1)->setFocus();
-        rig.type(1, QStringLiteral("3"));
-        QTest::keyClick(rig.w().Text1, Qt::Key_Return);
-        QCOMPARE(rig.map().TextMatrix(16, 0), QStringLiteral("0%"));
-        QCOMPARE(rig.map().TextMatrix(16, 1), QStringLiteral("3"));
-    }
-
-    void copiedBlockPastesAtTheClickedCell()
+    void copiedBlockPastesAtTheClickedCellAndTypingWaitsForTheNextMove()
     {
         EditRig rig;
         for (int r = 2; r <= 3; ++r)
             for (int c = 2; c <= 4; ++c)
                 rig.map().setTextMatrix(r, c, QStringLiteral("%1.%2").arg(r).arg(c));
-        rig.drag(1, {2, 2}, {4, 3});
-        rig.ctrl(1, Qt::Key_C);
+        rig.run(1, QStringLiteral("drag 2,2 3,4; key Ctrl+C"));
         QCOMPARE(rig.dialogs.clipboard, QStringLiteral("2.2\t2.3\t2.4\r3.2\t3.3\t3.4"));
-        rig.click(1, 10, 5);
-        rig.ctrl(1, Qt::Key_V);
-        for (int r = 0; r <= 1; ++r)
-            for (int c = 0; c <= 2; ++c)
-                QCOMPARE(rig.map().TextMatrix(10 + r, 5 + c), QStringLiteral("%1.%2").arg(2 + r).arg(2 + c));
-        QCOMPARE(rig.map().TextMatrix(12, 5), QString());
-        QCOMPARE(rig.map().TextMatrix(10, 8), QString());
-        QCOMPARE(rig.current(1), QPoint(5, 10));
-        QVERIFY(!rig.w().Text1->isVisible());
-        // A block from a spreadsheet lands the same way.
-        rig.dialogs.clipboard = QStringLiteral("a\tb\tc\r\nd\te\tf\r\n");
-        rig.click(1, 14, 1);
-        rig.ctrl(1, Qt::Key_V);
-        QCOMPARE(rig.map().TextMatrix(14, 1), QStringLiteral("a"));
-        QCOMPARE(rig.map().TextMatrix(15, 3), QStringLiteral("f"));
+        rig.run(1, QStringLiteral("type 5; dblclick 2,2"));
+        QCOMPARE(rig.edit(1), QString());
+        rig.run(1, QStringLiteral("click 10,5; key Ctrl+V; type 5"));
+        QCOMPARE(filled(rig.map()).mid(6),
+                 (QStringList{"10,5=2.2", "10,6=2.3", "10,7=2.4", "11,5=3.2", "11,6=3.3", "11,7=3.4"}));
+        QCOMPARE(rig.current(1), QStringLiteral("10,5"));
+        QCOMPARE(rig.edit(1), QString());
+        rig.run(1, QStringLiteral("key Down; type 5"));
+        QCOMPARE(rig.edit(1), QStringLiteral("5|"));
     }
 
+    // A 2 by 2 block pasted at the anchor after a 2 by 2 copy.
     void pasteReachingOutsideTheDataCellsIsCut_data()
     {
         QTest::addColumn<QPoint>("anchor"); // (col, row)
-        QTest::addColumn<QStringList>("written"); // "row,col=text"
+        QTest::addColumn<QStringList>("written");
         // Before any click the block starts on the heading corner.
         QTest::newRow("into the headings") << QPoint(0, 0) << QStringList{"1,1=e"};
         QTest::newRow("past the last row and column") << QPoint(16, 16) << QStringList{"16,16=a"};
@@ -296,88 +226,32 @@ private slots:
         QFETCH(QPoint, anchor);
         QFETCH(QStringList, written);
         EditRig rig;
-        rig.w().CopyRows = 1;
-        rig.w().CopyCols = 1;
+        rig.w().CopyRows = rig.w().CopyCols = 1;
         rig.w().AnchorRow = anchor.y();
         rig.w().AnchorCol = anchor.x();
         rig.dialogs.clipboard = QStringLiteral("a\tb\rd\te");
-        rig.view(1)->setFocus();
-        rig.ctrl(1, Qt::Key_V);
-        QStringList seen;
-        for (int r = 0; r <= 16; ++r)
-            for (int c = 0; c <= 16; ++c)
-                if (!rig.map().TextMatrix(r, c).isEmpty())
-                    seen << QStringLiteral("%1,%2=%3").arg(r).arg(c).arg(rig.map().TextMatrix(r, c));
-        QCOMPARE(seen, written);
-    }
-
-    void typingAfterCopyWaitsForTheNextMove()
-    {
-        EditRig rig;
-        rig.drag(1, {3, 3}, {4, 4});
-        rig.ctrl(1, Qt::Key_C);
-        QVERIFY(rig.w().SuppressGridEdit);
-        rig.type(1, QStringLiteral("5"));
-        QVERIFY(!rig.w().Text1->isVisible());
-        QTest::mouseDClick(rig.view(1)->viewport(), Qt::LeftButton, {}, rig.at(rig.view(1), 3, 3));
-        QVERIFY(!rig.w().Text1->isVisible());
-        QTest::keyClick(rig.view(1), Qt::Key_Down); // the current cell changes
-        QVERIFY(!rig.w().SuppressGridEdit);
-        rig.type(1, QStringLiteral("5"));
-        QVERIFY(rig.w().Text1->isVisible());
-    }
-
-    void controlKeysOpenTheEditorOutsideTheMap_data()
-    {
-        QTest::addColumn<int>("grid");
-        QTest::addColumn<int>("key");
-        QTest::newRow("brake Ctrl+C") << 2 << int(Qt::Key_C);
-        QTest::newRow("brake Ctrl+V") << 2 << int(Qt::Key_V);
-        QTest::newRow("parameters Ctrl+C") << 3 << int(Qt::Key_C);
-        QTest::newRow("parameters Ctrl+V") << 3 << int(Qt::Key_V);
-    }
-    void controlKeysOpenTheEditorOutsideTheMap()
-    {
-        QFETCH(int, grid);
-        QFETCH(int, key);
-        EditRig rig;
-        rig.dialogs.clipboard = QStringLiteral("keep");
-        const int row = grid == 3 ? 1 : 0;
-        rig.grid(grid).setTextMatrix(row, 2 - (grid == 3), QStringLiteral("60"));
-        rig.click(grid, row, 2 - (grid == 3));
-        rig.ctrl(grid, Qt::Key(key));
-        QVERIFY(rig.box(grid)->isVisible());
-        QCOMPARE(rig.box(grid)->selectedText(), QStringLiteral("60"));
-        QCOMPARE(rig.dialogs.clipboard, QStringLiteral("keep"));
-        QVERIFY(!rig.w().SuppressGridEdit);
+        rig.run(1, QStringLiteral("focus; key Ctrl+V"));
+        QCOMPARE(filled(rig.map()), written);
     }
 
     void clearEmptiesTheTablesButNotTheLabels()
     {
         EditRig rig;
-        for (int i = 0; i <= 16; ++i) {
-            rig.map().setTextMatrix(i, i, QStringLiteral("1"));
-            rig.map().setTextMatrix(0, i, QStringLiteral("h"));
-        }
+        for (int r = 0; r <= 16; ++r)
+            for (int c = 0; c <= 16; ++c)
+                rig.map().setTextMatrix(r, c, QStringLiteral("1"));
         rig.grid(2).setTextMatrix(0, 9, QStringLiteral("70"));
         for (int r = 0; r < 8; ++r)
             rig.grid(3).setTextMatrix(r, 1, QStringLiteral("5"));
-        rig.startEdit(3, 0, 1, QStringLiteral("77")); // an open edit does not survive Clear
+        rig.run(3, QStringLiteral("click 0,1; type 77")); // an open edit does not survive Clear
         rig.w().mnuClearTable_Click();
-        for (int r = 0; r <= 16; ++r)
-            for (int c = 0; c <= 16; ++c)
-                QCOMPARE(rig.map().TextMatrix(r, c), QString());
-        for (int c = 1; c <= 16; ++c)
-            QCOMPARE(rig.grid(2).TextMatrix(0, c), QString());
-        QCOMPARE(rig.grid(2).TextMatrix(0, 0), QStringLiteral("Brake"));
-        for (int r = 0; r < 8; ++r) {
-            QCOMPARE(rig.grid(3).TextMatrix(r, 1), QString());
-            QCOMPARE(rig.grid(3).TextMatrix(r, 0), parameterLabel(ParamRow(r)));
-        }
-        QVERIFY(!rig.w().Text3->isVisible());
-        QCOMPARE(rig.current(1), QPoint(16, 16));
-        QCOMPARE(rig.current(2), QPoint(16, 0));
-        QCOMPARE(rig.current(3), QPoint(1, 7));
+        QCOMPARE(filled(rig.map()), QStringList());
+        QCOMPARE(filled(rig.grid(2)), QStringList{"0,0=Brake"});
+        QCOMPARE(filled(rig.grid(3)),
+                 (QStringList{"0,0=Max Position", "1,0=Max Adjust", "2,0=Max Boost", "3,0=RPM Start",
+                              "4,0=RPM Increment", "5,0=LOAD Start", "6,0=LOAD Increment", "7,0=Board Name"}));
+        QCOMPARE(rig.edit(3), QString());
+        QCOMPARE(rig.current(1) + ' ' + rig.current(2) + ' ' + rig.current(3), QStringLiteral("16,16 0,16 7,1"));
     }
 };
 

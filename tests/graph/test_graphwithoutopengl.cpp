@@ -16,13 +16,10 @@ private slots:
         auto &w = *rig.window;
         w.tables.map().setTextMatrix(1, 1, QStringLiteral("40"));
         w.cmdGraph->click();
-        QCoreApplication::processEvents();
-        QList<frmGraph *> windows = w.findChildren<frmGraph *>();
+        const QList<frmGraph *> windows = w.findChildren<frmGraph *>();
         QCOMPARE(windows.size(), 1);
         frmGraph *g = windows.first();
-        QVERIFY(w.GraphShown);
-        QVERIFY(g->isVisible());
-        QVERIFY(!g->surface());
+        QVERIFY(w.GraphShown && g->isVisible() && !g->surface());
         QVERIFY(g->messageLabel() && g->messageLabel()->isVisible());
         QCOMPARE(g->messageLabel()->text(),
                  QStringLiteral("The 3D graph cannot be drawn: OpenGL is not available on this display."));
@@ -32,9 +29,8 @@ private slots:
 
         w.tables.map().setTextMatrix(1, 1, QStringLiteral("70"));
         w.mnuGraph_Click();
-        QCOMPARE(w.findChildren<frmGraph *>(), QList<frmGraph *>{g});
+        QCOMPARE(w.findChildren<frmGraph *>(), windows);
         QCOMPARE(g->surfaceArray()[16][16], 70.0f);
-
         g->close();
         QVERIFY(!w.GraphShown);
     }

@@ -6,79 +6,48 @@
 #include <QTest>
 #include <cfloat>
 
-namespace {
-FlexGrid makeMap() { return FlexGrid(17, 17, 1, 1); }
-
-// Every element that is not 0, as "i,j=value".
-QStringList nonZero(const SurfaceArray &a)
-{
-    QStringList out;
-    for (int i = 0; i < SurfaceSize; ++i)
-        for (int j = 0; j < SurfaceSize; ++j)
-            if (a[i][j] != 0.0f)
-                out << QStringLiteral("%1,%2=%3").arg(i).arg(j).arg(double(a[i][j]));
-    return out;
-}
-} // namespace
-
 class TestSurfaceArray : public QObject {
     Q_OBJECT
 private slots:
+    // One map cell holds the text; the headings hold 3000 and every other element stays 0,
+    // index 0 included.
     void placesEachCellReversedOnBothIndices_data()
     {
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("col");
-        QTest::addColumn<QString>("element");
-        QTest::newRow("first row, first column") << 1 << 1 << "16,16=7";
-        QTest::newRow("first row, last column") << 1 << 16 << "1,16=7";
-        QTest::newRow("last row, first column") << 16 << 1 << "16,1=7";
-        QTest::newRow("last row, last column") << 16 << 16 << "1,1=7";
-        QTest::newRow("row and column differ") << 3 << 9 << "8,14=7";
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QPoint>("element"); // (i, j)
+        QTest::addColumn<double>("value");
+        QTest::addColumn<float>("single");
+        QTest::newRow("row and column differ") << 3 << 9 << "7" << QPoint(8, 14) << 7.0 << 7.0f;
+        QTest::newRow("first row, first column") << 1 << 1 << "12.5" << QPoint(16, 16) << 12.5 << 12.5f;
+        QTest::newRow("last row, last column, over a byte") << 16 << 16 << "255" << QPoint(1, 1) << 255.0 << 255.0f;
+        QTest::newRow("beyond a single") << 5 << 2 << "1E300" << QPoint(15, 12) << 1e300 << FLT_MAX;
+        QTest::newRow("beyond a single, negative") << 5 << 2 << "-1E300" << QPoint(15, 12) << -1e300 << -FLT_MAX;
     }
     void placesEachCellReversedOnBothIndices()
     {
         QFETCH(int, row);
         QFETCH(int, col);
-        QFETCH(QString, element);
-        FlexGrid map = makeMap();
-        map.setTextMatrix(row, col, QStringLiteral("7"));
-        QCOMPARE(nonZero(FillSurfaceArray(map)), QStringList{element});
-    }
-
-    void leavesIndexZeroAtZeroAndSkipsTheHeadings()
-    {
-        FlexGrid map = makeMap();
-        for (int r = 0; r <= 16; ++r)
-            for (int c = 0; c <= 16; ++c)
-                map.setTextMatrix(r, c, r == 0 || c == 0 ? QStringLiteral("3000") : QStringLiteral("40"));
-        const SurfaceArray a = FillSurfaceArray(map);
-        for (int i = 0; i < SurfaceSize; ++i)
-            for (int j = 0; j < SurfaceSize; ++j)
-                QCOMPARE(a[i][j], i == 0 || j == 0 ? 0.0f : 40.0f);
-    }
-
-    void countsEachCellAsItsCellValue_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<float>("single");
-        QTest::newRow("trailing text") << "50abc" << 50.0 << 50.0f;
-        QTest::newRow("empty") << "" << 0.0 << 0.0f;
-        QTest::newRow("fraction") << "12.5" << 12.5 << 12.5f;
-        QTest::newRow("negative") << "-5" << -5.0 << -5.0f;
-        QTest::newRow("over a byte") << "255" << 255.0 << 255.0f;
-        QTest::newRow("beyond a single") << "1E300" << 1e300 << FLT_MAX;
-        QTest::newRow("beyond a single, negative") << "-1E300" << -1e300 << -FLT_MAX;
-    }
-    void countsEachCellAsItsCellValue()
-    {
         QFETCH(QString, text);
+        QFETCH(QPoint, element);
         QFETCH(double, value);
         QFETCH(float, single);
-        FlexGrid map = makeMap();
-        map.setTextMatrix(5, 2, text);
-        QCOMPARE(ReadSurfaceValues(map)[15][12], value);
-        QCOMPARE(FillSurfaceArray(map)[15][12], single);
+        FlexGrid map(17, 17, 1, 1);
+        for (int k = 0; k <= 16; ++k) {
+            map.setTextMatrix(0, k, QStringLiteral("3000"));
+            map.setTextMatrix(k, 0, QStringLiteral("3000"));
+        }
+        map.setTextMatrix(row, col, text);
+        const SurfaceValues values = ReadSurfaceValues(map);
+        const SurfaceArray singles = FillSurfaceArray(map);
+        for (int i = 0; i < SurfaceSize; ++i) {
+            for (int j = 0; j < SurfaceSize; ++j) {
+                const bool here = QPoint(i, j) == element;
+                QCOMPARE(values[i][j], here ? value : 0.0);
+                QCOMPARE(singles[i][j], here ? single : 0.0f);
+            }
+        }
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QTest>
 
 using Payload = VirtualModule::Payload;
+using Board = VirtualModule::Board;
 Q_DECLARE_METATYPE(Payload)
 Q_DECLARE_METATYPE(VirtualModule::Board)
 
@@ -38,25 +39,11 @@ void answerNext(Rig &rig, const Payload &reply)
     rig.module.queueReply(reply);
 }
 
-QStringList yellowCells(const FlexGrid &grid)
-{
-    QStringList cells;
-    for (int r = 0; r < grid.Rows(); ++r)
-        for (int c = 0; c < grid.Cols(); ++c)
-            if (grid.cellBackColor(r, c) == GridYellow)
-                cells << QStringLiteral("r%1c%2").arg(r).arg(c);
-    return cells;
-}
-
-void track(Rig &rig, const Payload &reply)
-{
-    answerNext(rig, reply);
-    rig.window->tmrIndex_Timer();
-}
-
 void run(frmVGT_Tuner &w, const QString &command)
 {
-    if (command == "Request")
+    if (command == "Connect")
+        w.mnuConnect_Click();
+    else if (command == "Request")
         w.cmdRequestInputs_Click();
     else if (command == "Test Turbo")
         w.mnuTest_Click();
@@ -70,6 +57,35 @@ void run(frmVGT_Tuner &w, const QString &command)
         w.tmrIndex_Timer();
     }
 }
+
+// The filled boxes of the inputs panel, its lit switches, then every message shown.
+QString shown(const Rig &rig)
+{
+    const auto &w = *rig.window;
+    QStringList out;
+    for (const auto *box : w.txtInputs)
+        if (!box->text().isEmpty())
+            out << box->text();
+    for (const auto *lit : {w.lblAtIdle, w.lblExhBrakeSwPressed})
+        if (lit->isEnabled())
+            out << lit->text();
+    return (out + rig.dialogs.messages()).join(", ");
+}
+
+// The yellow cells: "r6c4" in the map, "brake c4" in the brake row.
+QString yellowCells(frmVGT_Tuner &w)
+{
+    QStringList cells;
+    const FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
+    for (int r = 0; r < map.Rows(); ++r)
+        for (int c = 0; c < map.Cols(); ++c)
+            if (map.cellBackColor(r, c) == GridYellow)
+                cells << QStringLiteral("r%1c%2").arg(r).arg(c);
+    for (int c = 0; c < brake.Cols(); ++c)
+        if (brake.cellBackColor(0, c) == GridYellow)
+            cells << QStringLiteral("brake c%1").arg(c);
+    return cells.join(' ');
+}
 } // namespace
 
 class TestLinkWindow : public QObject {
@@ -77,33 +93,34 @@ class TestLinkWindow : public QObject {
 private slots:
     void connectTriesKtrmThenPndx_data()
     {
-        QTest::addColumn<VirtualModule::Board>("board");
+        QTest::addColumn<Board>("board");
         QTest::addColumn<bool>("absent");
         QTest::addColumn<bool>("earlierKtrmSession");
-        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("drained");
-        using B = VirtualModule::Board;
-        QTest::newRow("KTRM answers") << B::KTRM << false << false << QStringList{"KTRM"} << "Connected"
-                                      << "KTRM" << true;
-        QTest::newRow("PNDX answers") << B::PNDX << false << false << QStringList{"KTRM", "PNDX"} << "Connected"
-                                      << "PNDX" << false;
-        QTest::newRow("nothing answers") << B::KTRM << true << false << QStringList{"KTRM", "PNDX"} << "Not Connected"
-                                         << "No Module" << false;
-        QTest::newRow("nothing answers after a KTRM session")
-            << B::KTRM << true << true << QStringList{"KTRM", "PNDX"} << "Not Connected"
-            << "KTRM" << false;
+        const struct {
+            const char *name;
+            Board board;
+            bool absent, earlierKtrmSession;
+            const char *opened, *status, *label;
+        } rows[] = {
+            {"KTRM answers", Board::KTRM, false, false, "KTRM", "Connected", "KTRM"},
+            {"PNDX answers", Board::PNDX, false, false, "KTRM PNDX", "Connected", "PNDX"},
+            {"nothing answers", Board::KTRM, true, false, "KTRM PNDX", "Not Connected", "No Module"},
+            {"nothing answers after a KTRM session", Board::KTRM, true, true, "KTRM PNDX", "Not Connected", "KTRM"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.name) << r.board << r.absent << r.earlierKtrmSession << r.opened << r.status << r.label;
     }
     void connectTriesKtrmThenPndx()
     {
-        QFETCH(VirtualModule::Board, board);
+        QFETCH(Board, board);
         QFETCH(bool, absent);
         QFETCH(bool, earlierKtrmSession);
-        QFETCH(QStringList, opened);
+        QFETCH(QString, opened);
         QFETCH(QString, status);
         QFETCH(QString, label);
-        QFETCH(bool, drained);
         Rig rig(board);
         OpenRecorder recorder(rig.module);
         NonBlockingUSB::UseBackend(&recorder);
@@ -115,321 +132,179 @@ private slots:
         rig.module.faults.absent = absent;
         rig.module.queueReply({0x55}); // left over from before
         w.mnuConnect_Click();
-        QCOMPARE(recorder.opened, opened);
+        QCOMPARE(recorder.opened.join(' '), opened);
         QCOMPARE(NonBlockingUSB::Connected, !absent);
-        QCOMPARE(w.statusPanel->text(), status);
-        QCOMPARE(w.lblBoard->text(), label);
+        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text(), status + " / " + label);
         // Only a KTRM connect drains; the calibration is read after the drain.
+        const bool drained = opened == "KTRM";
         QCOMPARE(rig.module.queuedReplies() == 0, drained);
         QVERIFY2(drained ? rig.journal.summary().startsWith("R R-") : rig.journal.summary().isEmpty(),
                  qPrintable(rig.journal.summary()));
-        if (absent)
-            QVERIFY(rig.dialogs.shown.isEmpty());
+        QVERIFY(!absent || rig.dialogs.shown.isEmpty());
     }
 
-    void boardVersionShowsTwoHexDigitsEach_data()
-    {
-        QTest::addColumn<VirtualModule::Board>("board");
-        QTest::addColumn<bool>("scripted");
-        QTest::addColumn<Payload>("reply");
-        QTest::addColumn<QString>("shown");
-        using B = VirtualModule::Board;
-        QTest::newRow("module's own") << B::KTRM << false << Payload{} << "Board Version 0221";
-        QTest::newRow("second board") << B::PNDX << false << Payload{} << "Board Version 0221";
-        QTest::newRow("single digits padded") << B::KTRM << true << Payload{0x00, 0x05} << "Board Version 0005";
-        QTest::newRow("upper case") << B::KTRM << true << Payload{0xAB, 0x0A} << "Board Version AB0A";
-    }
-    void boardVersionShowsTwoHexDigitsEach()
-    {
-        QFETCH(VirtualModule::Board, board);
-        QFETCH(bool, scripted);
-        QFETCH(Payload, reply);
-        QFETCH(QString, shown);
-        Rig rig(board);
-        rig.connect();
-        if (scripted)
-            answerNext(rig, reply);
-        rig.window->mnuRequestVersion_Click();
-        QCOMPARE(rig.dialogs.messages(), QStringList{shown});
-        QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral("Marlow VGT Tuner"));
-    }
-
-    void lostVersionReplyShowsTheLastWholeReport()
-    {
-        Rig rig;
-        rig.connect();
-        answerNext(rig, {0x0B, 0xB8, 45});
-        rig.window->cmdRequestInputs_Click();
-        rig.module.faults.loseReplyToWrite = rig.module.writesReceived() + 1;
-        rig.window->mnuRequestVersion_Click();
-        QCOMPARE(rig.dialogs.messages(), QStringList{"Board Version 0BB8"});
-    }
-
+    // Every command checks the board before it sends; what it sends when it may.
     void commandsNeedAConnectedKtrm_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<VirtualModule::Board>("board"); // PNDX: connected to it; KTRM: not connected
+        QTest::addColumn<QString>("board"); // "none": never connected; "disconnected": after Disconnect
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("sent");
-        using B = VirtualModule::Board;
+        struct Row {
+            const char *command, *board, *message, *sent;
+        };
+        QList<Row> rows;
         for (const char *command : {"Request", "Test Turbo", "Auto tick", "Index tick", "Board Version"})
-            QTest::addRow("%s, not connected", command) << command << B::KTRM << "Board not connected"
-                                                        << "";
+            rows.append({command, "none", "Board not connected", ""});
         for (const char *command : {"Request", "Test Turbo", "Auto tick", "Index tick"})
-            QTest::addRow("%s, PNDX", command) << command << B::PNDX << "KTRM not found"
-                                               << "";
-        QTest::newRow("Board Version, PNDX") << "Board Version" << B::PNDX << "Board Version 0221"
-                                             << "W72 S50 R";
+            rows.append({command, "PNDX", "KTRM not found", ""});
+        rows += {
+            {"Auto tick", "disconnected", "Board not connected", ""},
+            // A transfer holds the link: ticks skip quietly, even when disconnected; Connect would steal its replies.
+            {"Auto tick", "held", "", ""},
+            {"Index tick", "held", "", ""},
+            {"Connect", "held", "The module is busy with a transfer. Try again when it has finished.", ""},
+            {"Board Version", "PNDX", "Board Version 0221", "W72 S50 R"},
+            // Each exchange waits 50 ms between its report and its read; Test Turbo neither waits nor reads.
+            {"Request", "KTRM", "", "W80 S50 R"},
+            {"Auto tick", "KTRM", "", "W80 S50 R"},
+            {"Index tick", "KTRM", "", "WA0 S50 R"},
+            {"Board Version", "KTRM", "Board Version 0221", "W72 S50 R"},
+            {"Test Turbo", "KTRM", "", "W92"},
+        };
+        for (const Row &r : rows)
+            QTest::addRow("%s, %s", r.command, r.board) << r.command << r.board << r.message << r.sent;
     }
     void commandsNeedAConnectedKtrm()
     {
         QFETCH(QString, command);
-        QFETCH(VirtualModule::Board, board);
+        QFETCH(QString, board);
         QFETCH(QString, message);
         QFETCH(QString, sent);
-        Rig rig(board);
-        if (board == VirtualModule::Board::PNDX)
-            rig.connect();
+        Rig rig(board == "PNDX" ? Board::PNDX : Board::KTRM);
         auto &w = *rig.window;
+        if (board != "none")
+            rig.connect();
+        if (board == "held")
+            w.holdLink(true);
+        if (board == "disconnected")
+            w.chkAutoRequest->setChecked(true);
+        if (board == "disconnected" || board == "held") {
+            w.mnuDisconnect_Click();
+            QCOMPARE(w.lblBoard->text() + " / " + w.statusPanel->text(), QStringLiteral("No Module / Not Connected"));
+            QCOMPARE(w.tmrAutoRequest.isActive(), board == "disconnected"); // Disconnect leaves the timer to find out
+        }
         bool runningDuringMessage = false;
-        rig.dialogs.onShow = [&](const ShownBox &) {
+        rig.dialogs.onShow = [&](const ShownBox &box) {
             runningDuringMessage = w.tmrAutoRequest.isActive() || w.tmrIndex.isActive();
+            QCOMPARE(box.title, QStringLiteral("Marlow VGT Tuner"));
         };
         run(w, command);
-        QCOMPARE(rig.dialogs.messages(), QStringList{message});
+        QCOMPARE(rig.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(rig.journal.summary(), sent);
         // A tick that fails unticks its box, and so stops itself, before the message.
         QVERIFY(!runningDuringMessage);
-        QVERIFY(!w.chkAutoRequest->isChecked() && !w.chkIndex->isChecked());
+        const bool ticking = command.endsWith("tick") && message.isEmpty();
+        QCOMPARE(w.chkAutoRequest->isChecked() || w.chkIndex->isChecked(), ticking);
+        QCOMPARE(w.tmrAutoRequest.isActive() || w.tmrIndex.isActive(), ticking);
     }
 
-    void autoTickAfterDisconnectReportsOnce()
+    // A scripted reply to the command; then the same command once more under a fault, or Clear.
+    void repliesShowUntilAWholeReportReplacesThem_data()
     {
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.chkAutoRequest->setChecked(true);
-        w.tmrAutoRequest_Timer();
-        w.mnuDisconnect_Click();
-        QCOMPARE(w.lblBoard->text(), QStringLiteral("No Module"));
-        QVERIFY(w.tmrAutoRequest.isActive()); // Disconnect leaves the timer to find out
-        rig.journal.clear();
-        w.tmrAutoRequest_Timer();
-        QCOMPARE(rig.dialogs.messages(), QStringList{"Board not connected"});
-        QVERIFY(!w.chkAutoRequest->isChecked() && !w.tmrAutoRequest.isActive());
-        QVERIFY(rig.journal.entries().isEmpty());
-    }
-
-    void clearEmptiesThePanelWhileAutoRuns()
-    {
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.chkAutoRequest->setChecked(true);
-        w.tmrAutoRequest_Timer();
-        QVERIFY(!w.txtInputs[0]->text().isEmpty());
-        QVERIFY(w.lblAtIdle->isEnabled()); // the engine idles at first
-        w.cmdClear_Click();
-        for (auto *box : w.txtInputs)
-            QVERIFY(box->text().isEmpty());
-        QVERIFY(!w.lblAtIdle->isEnabled() && !w.lblExhBrakeSwPressed->isEnabled());
-        QVERIFY(w.chkAutoRequest->isChecked() && w.tmrAutoRequest.isActive());
-        QCOMPARE(rig.journal.summary(), QStringLiteral("W80 S50 R")); // Clear sent nothing
-        w.tmrAutoRequest_Timer();
-        QVERIFY(!w.txtInputs[0]->text().isEmpty());
-    }
-
-    void replyBytesFillThePanel_data()
-    {
+        QTest::addColumn<QString>("command");
         QTest::addColumn<Payload>("reply");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<bool>("atIdle");
-        QTest::addColumn<bool>("brake");
-        QTest::newRow("3000 rpm at idle")
-            << Payload{0x0B, 0xB8, 45, 0, 1, 0} << QStringList{"3000", "45", "0"} << true << false;
-        QTest::newRow("highest speed") << Payload{0xFF, 0xFF, 100, 255, 0, 1} << QStringList{"65535", "100", "255"}
-                                       << false << true;
-        QTest::newRow("switches only on for 1")
-            << Payload{0, 0, 0, 7, 2, 255} << QStringList{"0", "0", "7"} << false << false;
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("shown");
+        const struct {
+            const char *name, *command;
+            Payload reply;
+            const char *then, *shown;
+        } rows[] = {
+            {"3000 rpm at idle", "Request", {0x0B, 0xB8, 45, 0, 1, 0}, "", "3000, 45, 0, At Idle"},
+            {"highest speed", "Request", {0xFF, 0xFF, 100, 255, 0, 1}, "", "65535, 100, 255, Exh Brake Switch On"},
+            {"switches only on for 1", "Request", {0, 0, 0, 7, 2, 255}, "", "0, 0, 7"},
+            {"lost reply", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "lost", "1234, 33, 12, Exh Brake Switch On"},
+            {"short reply", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "short", "1234, 33, 12, Exh Brake Switch On"},
+            {"unplugged", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "unplugged", "1234, 33, 12, Exh Brake Switch On"},
+            {"Clear while Auto runs", "Auto tick", {0x04, 0xD2, 33, 12, 1, 1}, "Clear", ""},
+            {"version: two upper-case digits each", "Board Version", {0x0A, 0x0B}, "", "Board Version 0A0B"},
+            {"version: lost reply", "Board Version", {0xBB, 0x08}, "lost", "Board Version BB08, Board Version BB08"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.name) << r.command << r.reply << r.then << r.shown;
     }
-    void replyBytesFillThePanel()
+    void repliesShowUntilAWholeReportReplacesThem()
     {
+        QFETCH(QString, command);
         QFETCH(Payload, reply);
-        QFETCH(QStringList, texts);
-        QFETCH(bool, atIdle);
-        QFETCH(bool, brake);
+        QFETCH(QString, then);
+        QFETCH(QString, shown);
         Rig rig;
         rig.connect();
         auto &w = *rig.window;
         answerNext(rig, reply);
-        w.cmdRequestInputs_Click();
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(w.txtInputs[i]->text(), texts[i]);
-        QCOMPARE(w.lblAtIdle->isEnabled(), atIdle);
-        QCOMPARE(w.lblExhBrakeSwPressed->isEnabled(), brake);
-    }
-
-    void missingReplyShowsThePreviousReading_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::newRow("lost") << "lost";
-        QTest::newRow("short") << "short";
-        QTest::newRow("unplugged") << "unplugged";
-    }
-    void missingReplyShowsThePreviousReading()
-    {
-        QFETCH(QString, fault);
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        answerNext(rig, {0x04, 0xD2, 33, 12, 0, 1});
-        w.cmdRequestInputs_Click();
+        run(w, command);
+        auto &f = rig.module.faults;
         const int next = rig.module.writesReceived() + 1;
-        if (fault == "lost")
-            rig.module.faults.loseReplyToWrite = next;
-        else if (fault == "short")
-            rig.module.faults.shortReplyToWrite = next;
-        else
-            rig.module.faults.unplugAtWrite = next;
-        w.cmdRequestInputs_Click();
-        QCOMPARE(w.txtInputs[0]->text(), QStringLiteral("1234"));
-        QCOMPARE(w.txtInputs[2]->text(), QStringLiteral("12"));
-        QVERIFY(w.lblExhBrakeSwPressed->isEnabled());
-        QVERIFY(rig.dialogs.shown.isEmpty());
+        if (then == "Clear")
+            w.cmdClear_Click();
+        else if (!then.isEmpty()) {
+            (then == "lost" ? f.loseReplyToWrite : then == "short" ? f.shortReplyToWrite : f.unplugAtWrite) = next;
+            run(w, command);
+        }
+        QCOMPARE(::shown(rig), shown);
+        QCOMPARE(rig.journal.writes().size(), then.isEmpty() || then == "Clear" ? 1 : 2); // Clear sends nothing
+        QCOMPARE(w.chkAutoRequest->isChecked() && w.tmrAutoRequest.isActive(), command == "Auto tick");
     }
 
-    void eachExchangeWaitsFiftyMillisecondsBeforeItsRead_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("journal");
-        QTest::newRow("Request") << "Request"
-                                 << "W80 S50 R";
-        QTest::newRow("Auto tick") << "Auto tick"
-                                   << "W80 S50 R";
-        QTest::newRow("Index tick") << "Index tick"
-                                    << "WA0 S50 R";
-        QTest::newRow("Board Version") << "Board Version"
-                                       << "W72 S50 R";
-        QTest::newRow("Test Turbo: no wait, no read") << "Test Turbo"
-                                                      << "W92";
-    }
-    void eachExchangeWaitsFiftyMillisecondsBeforeItsRead()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, journal);
-        Rig rig;
-        rig.connect();
-        run(*rig.window, command);
-        QCOMPARE(rig.journal.summary(), journal);
-        const auto &e = rig.journal.entries();
-        if (e.size() == 3)
-            QCOMPARE(e[2].at - e[0].at, 50);
-        if (command != "Board Version")
-            QVERIFY(rig.dialogs.shown.isEmpty());
-    }
-
-    void trackingPaintsOneCellAcrossMapAndBrakeRow()
+    void trackingPaintsTheModulesCell()
     {
         Rig rig;
         rig.connect();
         auto &w = *rig.window;
-        const FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
         w.chkIndex->setChecked(true);
         struct Step {
             Payload reply;
-            QStringList map, brake;
+            const char *yellow;
+            const char *before = ""; // what the user does before the tick
         };
         const Step steps[] = {
-            {{3, 5, 0}, {"r6c4"}, {}},
-            {{3, 5, 1}, {}, {"r0c4"}}, // the map's cell is whitened as the brake row
-                                       // lights
-            {{4, 9, 1}, {}, {"r0c5"}},
-            {{7, 2, 0}, {"r3c8"}, {}},
-            {{7, 2, 0}, {"r3c8"}, {}},
-            {{15, 15, 0}, {"r16c16"}, {}},
-            {{0, 0, 0}, {"r1c1"}, {}},
+            {{3, 5, 0}, "r6c4"},
+            // A breakpoint the grids lack paints nothing, not even the whitening.
+            {{16, 9, 0}, "r6c4"},
+            {{8, 16, 0}, "r6c4"},
+            {{255, 255, 0}, "r6c4"},
+            {{16, 0, 1}, "r6c4"},
+            {{3, 5, 1}, "brake c4"}, // the map's cell is whitened as the brake row lights
+            {{4, 9, 1}, "brake c5"},
+            {{3, 200, 1}, "brake c4"}, // the brake row ignores the row
+            {{7, 2, 0}, "r3c8"},
+            {{7, 2, 0}, "r3c8"},
+            {{15, 15, 0}, "r16c16"},
+            {{0, 0, 0}, "r1c1"},
+            {{3, 5, 0}, "r6c4"},
+            // The heading rebuild leaves the map's current cell in the heading
+            // column, so the next ticks whiten nothing and the old yellow stays.
+            {{1, 1, 0}, "r2c2 r6c4", "headings"},
+            {{1, 1, 0}, "r2c2 r6c4"},
+            {{6, 0, 1}, "r6c4 brake c7"},
+            {{}, "", "untick"},
         };
+        int i = 0;
         for (const auto &step : steps) {
-            track(rig, step.reply);
-            QCOMPARE(yellowCells(map), step.map);
-            QCOMPARE(yellowCells(brake), step.brake);
+            if (step.before == QLatin1String("headings"))
+                w.UpdateAxisHeadings();
+            if (step.before == QLatin1String("untick"))
+                w.chkIndex->setChecked(false);
+            answerNext(rig, step.reply);
+            w.tmrIndex_Timer();
+            const QString at = QStringLiteral("step %1: ").arg(++i);
+            QCOMPARE(at + yellowCells(w), at + step.yellow);
         }
-        QCOMPARE(QPoint(map.Col(), map.Row()), QPoint(1, 1));
-        QCOMPARE(brake.Col(), 5);
-    }
-
-    void headingRebuildLeavesAStaleYellowUntilUntick()
-    {
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        const FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
-        w.chkIndex->setChecked(true);
-        track(rig, {3, 5, 0});
-        w.UpdateAxisHeadings(); // leaves the map's current cell in the heading column
-        track(rig, {1, 1, 0});
-        QCOMPARE(yellowCells(map), (QStringList{"r2c2", "r6c4"}));
-        track(rig, {1, 1, 0});
-        QCOMPARE(yellowCells(map), (QStringList{"r2c2", "r6c4"}));
-        track(rig, {6, 0, 1});
-        QCOMPARE(yellowCells(map), QStringList{"r6c4"});
-        QCOMPARE(yellowCells(brake), QStringList{"r0c7"});
-        w.chkIndex->setChecked(false);
-        QVERIFY(!w.tmrIndex.isActive());
-        QVERIFY(yellowCells(map).isEmpty() && yellowCells(brake).isEmpty());
-        QCOMPARE(QPoint(map.Col(), map.Row()), QPoint(16, 16));
-        QCOMPARE(brake.Col(), 16);
-    }
-
-    void indexBeyondTheGridsPaintsNothing_data()
-    {
-        QTest::addColumn<Payload>("reply");
-        QTest::addColumn<QStringList>("map");
-        QTest::addColumn<QStringList>("brake");
-        QTest::newRow("column 16") << Payload{16, 9, 0} << QStringList{"r6c4"} << QStringList{};
-        QTest::newRow("row 16") << Payload{8, 16, 0} << QStringList{"r6c4"} << QStringList{};
-        QTest::newRow("both 255") << Payload{255, 255, 0} << QStringList{"r6c4"} << QStringList{};
-        QTest::newRow("brake column 16") << Payload{16, 0, 1} << QStringList{"r6c4"} << QStringList{};
-        QTest::newRow("brake row ignores the row") << Payload{3, 200, 1} << QStringList{} << QStringList{"r0c4"};
-    }
-    void indexBeyondTheGridsPaintsNothing()
-    {
-        QFETCH(Payload, reply);
-        QFETCH(QStringList, map);
-        QFETCH(QStringList, brake);
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.chkIndex->setChecked(true);
-        track(rig, {3, 5, 0});
-        track(rig, reply);
-        QCOMPARE(yellowCells(w.tables.map()), map);
-        QCOMPARE(yellowCells(w.tables.brake()), brake);
-        QVERIFY(w.chkIndex->isChecked() && rig.dialogs.shown.isEmpty());
-    }
-
-    void ticksKeepOffAHeldLink()
-    {
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.chkAutoRequest->setChecked(true);
-        w.chkIndex->setChecked(true);
-        w.holdLink(true);
-        w.tmrAutoRequest_Timer();
-        w.tmrIndex_Timer();
-        w.mnuDisconnect_Click();
-        w.tmrAutoRequest_Timer();
-        w.tmrIndex_Timer();
-        QVERIFY(rig.journal.entries().isEmpty() && rig.dialogs.shown.isEmpty());
-        QVERIFY(w.tmrAutoRequest.isActive() && w.tmrIndex.isActive());
-        w.mnuConnect_Click(); // would steal the holder's replies
-        QCOMPARE(rig.dialogs.messages(), QStringList{frmVGT_Tuner::busyMessage()});
-        QVERIFY(rig.journal.entries().isEmpty());
-        rig.dialogs.clear();
-        w.holdLink(false);
-        w.tmrAutoRequest_Timer();
-        QCOMPARE(rig.dialogs.messages(), QStringList{"Board not connected"});
+        QCOMPARE(QPoint(w.tables.map().Col(), w.tables.map().Row()), QPoint(16, 16));
+        QCOMPARE(w.tables.brake().Col(), 16);
+        QVERIFY(!w.tmrIndex.isActive() && rig.dialogs.shown.isEmpty());
     }
 
     void quickClicksKeepBoxAndTimerTogether_data()

@@ -11,8 +11,17 @@
 #include <memory>
 
 struct Rig {
-    explicit Rig(VirtualModule::Board board = VirtualModule::Board::KTRM);
-    ~Rig();
+    explicit Rig(VirtualModule::Board b = VirtualModule::Board::KTRM) : board(b)
+    {
+        module.setJournal(&journal);
+        NonBlockingUSB::UseBackend(&module);
+        window = std::make_unique<frmVGT_Tuner>(misc, dialogs);
+    }
+    ~Rig()
+    {
+        window.reset();
+        NonBlockingUSB::UseBackend(nullptr);
+    }
     const VirtualModule::Board board;
     Journal journal;
     VirtualMisc misc{&journal};
@@ -21,5 +30,10 @@ struct Rig {
     std::unique_ptr<frmVGT_Tuner> window;
 
     // Connects as Connections, Connect does, then forgets what that journalled and showed.
-    void connect();
+    void connect()
+    {
+        window->mnuConnect_Click();
+        journal.clear();
+        dialogs.clear();
+    }
 };
