@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -41,15 +40,6 @@ bool send(int fd, const uhid_event &ev) { return ::write(fd, &ev, sizeof ev) == 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-
-    // uhid keeps only a short queue of output reports and drops what does not
-    // fit; a real USB device instead holds the host's write until it took the
-    // report. Running ahead of the tuner in the scheduler gives the same effect:
-    // each report is taken before the tuner's next write returns.
-    sched_param priority{};
-    priority.sched_priority = 50;
-    if (sched_setscheduler(0, SCHED_FIFO, &priority) != 0)
-        std::fprintf(stderr, "uhidmodule: no real-time priority; a fast writer may overrun the uhid queue\n");
 
     const int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0)

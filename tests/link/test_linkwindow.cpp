@@ -7,59 +7,25 @@
 #include <QLineEdit>
 #include <QTest>
 
-using Payload = VirtualModule::Payload;
-using Board = VirtualModule::Board;
-Q_DECLARE_METATYPE(Payload)
-Q_DECLARE_METATYPE(VirtualModule::Board)
-
 namespace {
-// Stands between the transport and the virtual module to see which boards were asked for.
-class OpenRecorder final : public UsbHidApi {
-public:
-    explicit OpenRecorder(UsbHidApi &inner) : m_inner(inner) {}
-    QStringList opened;
-    void SetInstance(int instance) override { m_inner.SetInstance(instance); }
-    int Open(int v, int p, const char *m, const char *s, const char *name, int g) override
-    {
-        opened << QString::fromLatin1(name);
-        return m_inner.Open(v, p, m, s, name, g);
-    }
-    void GetReportLengths(int *in, int *out) override { m_inner.GetReportLengths(in, out); }
-    int Write(ConstReportBuffer report) override { return m_inner.Write(report); }
-    int Read(ReportBuffer report) override { return m_inner.Read(report); }
-
-private:
-    UsbHidApi &m_inner;
-};
-
-// The module's own answer to the next command is lost and this one read instead.
-void answerNext(Rig &rig, const Payload &reply)
-{
-    rig.module.faults.loseReplyToWrite = rig.module.writesReceived() + 1;
-    rig.module.queueReply(reply);
-}
-
 void run(frmVGT_Tuner &w, const QString &command)
 {
-    if (command == "Connect")
-        w.mnuConnect_Click();
-    else if (command == "Request")
-        w.cmdRequestInputs_Click();
-    else if (command == "Test Turbo")
-        w.mnuTest_Click();
-    else if (command == "Board Version")
-        w.mnuRequestVersion_Click();
-    else if (command == "Auto tick") {
-        w.chkAutoRequest->setChecked(true);
-        w.tmrAutoRequest_Timer();
-    } else if (command == "Index tick") {
-        w.chkIndex->setChecked(true);
-        w.tmrIndex_Timer();
-    }
+    using F = frmVGT_Tuner;
+    const QHash<QString, void (F::*)()> handlers{
+        {"Connect", &F::mnuConnect_Click},       {"Request", &F::cmdRequestInputs_Click},
+        {"Test Turbo", &F::mnuTest_Click},       {"Board Version", &F::mnuRequestVersion_Click},
+        {"Auto tick", &F::tmrAutoRequest_Timer}, {"Index tick", &F::tmrIndex_Timer},
+        {"Clear", &F::cmdClear_Click},           {"Headings", &F::UpdateAxisHeadings}};
+    if (command.endsWith("tick"))
+        (command.startsWith("Auto") ? w.chkAutoRequest : w.chkIndex)->setChecked(true);
+    if (command == "Index off")
+        w.chkIndex->setChecked(false);
+    else
+        (w.*handlers.value(command))();
 }
 
-// The filled boxes of the inputs panel, its lit switches, then every message shown.
-QString shown(const Rig &rig)
+// Filled input boxes, lit switches, yellow cells ("r6c4" in the map, "brake c4"), then the messages shown.
+QString view(const Rig &rig)
 {
     const auto &w = *rig.window;
     QStringList out;
@@ -69,22 +35,12 @@ QString shown(const Rig &rig)
     for (const auto *lit : {w.lblAtIdle, w.lblExhBrakeSwPressed})
         if (lit->isEnabled())
             out << lit->text();
+    for (const FlexGrid *grid : {&w.tables.map(), &w.tables.brake()})
+        for (int r = 0; r < grid->Rows(); ++r)
+            for (int c = 0; c < grid->Cols(); ++c)
+                if (grid->cellBackColor(r, c) == GridYellow)
+                    out << (grid == &w.tables.map() ? QStringLiteral("r%1c%2").arg(r) : "brake c%2").arg(c);
     return (out + rig.dialogs.messages()).join(", ");
-}
-
-// The yellow cells: "r6c4" in the map, "brake c4" in the brake row.
-QString yellowCells(frmVGT_Tuner &w)
-{
-    QStringList cells;
-    const FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
-    for (int r = 0; r < map.Rows(); ++r)
-        for (int c = 0; c < map.Cols(); ++c)
-            if (map.cellBackColor(r, c) == GridYellow)
-                cells << QStringLiteral("r%1c%2").arg(r).arg(c);
-    for (int c = 0; c < brake.Cols(); ++c)
-        if (brake.cellBackColor(0, c) == GridYellow)
-            cells << QStringLiteral("brake c%1").arg(c);
-    return cells.join(' ');
 }
 } // namespace
 
@@ -93,95 +49,53 @@ class TestLinkWindow : public QObject {
 private slots:
     void connectTriesKtrmThenPndx_data()
     {
-        QTest::addColumn<Board>("board");
-        QTest::addColumn<bool>("absent");
-        QTest::addColumn<bool>("earlierKtrmSession");
-        QTest::addColumn<QString>("opened");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("label");
-        const struct {
-            const char *name;
-            Board board;
-            bool absent, earlierKtrmSession;
-            const char *opened, *status, *label;
-        } rows[] = {
-            {"KTRM answers", Board::KTRM, false, false, "KTRM", "Connected", "KTRM"},
-            {"PNDX answers", Board::PNDX, false, false, "KTRM PNDX", "Connected", "PNDX"},
-            {"nothing answers", Board::KTRM, true, false, "KTRM PNDX", "Not Connected", "No Module"},
-            {"nothing answers after a KTRM session", Board::KTRM, true, true, "KTRM PNDX", "Not Connected", "KTRM"},
-        };
-        for (const auto &r : rows)
-            QTest::newRow(r.name) << r.board << r.absent << r.earlierKtrmSession << r.opened << r.status << r.label;
+        QTest::addColumn<QString>("expected"); // status / board label | first reports
+        // The row names the board that answers. Only a KTRM connect drains, the report
+        // left over first, and then reads the calibration, which drains once more.
+        QTest::newRow("KTRM") << "Connected / KTRM | R R-*2 W90";
+        QTest::newRow("PNDX") << "Connected / PNDX | ";
+        QTest::newRow("none") << "Not Connected / No Module | ";
+        QTest::newRow("none after a KTRM session") << "Not Connected / KTRM | ";
     }
     void connectTriesKtrmThenPndx()
     {
-        QFETCH(Board, board);
-        QFETCH(bool, absent);
-        QFETCH(bool, earlierKtrmSession);
-        QFETCH(QString, opened);
-        QFETCH(QString, status);
-        QFETCH(QString, label);
-        Rig rig(board);
-        OpenRecorder recorder(rig.module);
-        NonBlockingUSB::UseBackend(&recorder);
+        QFETCH(QString, expected);
+        const QString answers = QTest::currentDataTag();
+        Rig rig(answers == "PNDX" ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
         auto &w = *rig.window;
-        if (earlierKtrmSession)
-            w.mnuConnect_Click();
-        recorder.opened.clear();
-        rig.journal.clear();
-        rig.module.faults.absent = absent;
-        rig.module.queueReply({0x55}); // left over from before
+        if (answers.endsWith("session"))
+            rig.connect();
+        rig.module.faults.absent = answers.startsWith("none");
+        rig.module.queueReply({0x55});
         w.mnuConnect_Click();
-        QCOMPARE(recorder.opened.join(' '), opened);
-        QCOMPARE(NonBlockingUSB::Connected, !absent);
-        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text(), status + " / " + label);
-        // Only a KTRM connect drains; the calibration is read after the drain.
-        const bool drained = opened == "KTRM";
-        QCOMPARE(rig.module.queuedReplies() == 0, drained);
-        QVERIFY2(drained ? rig.journal.summary().startsWith("R R-") : rig.journal.summary().isEmpty(),
-                 qPrintable(rig.journal.summary()));
-        QVERIFY(!absent || rig.dialogs.shown.isEmpty());
+        const QString reports = rig.journal.summary().section(' ', 0, 2);
+        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text() + " | " + reports, expected);
+        QCOMPARE(NonBlockingUSB::Connected, w.statusPanel->text() == "Connected");
+        QVERIFY(rig.dialogs.shown.isEmpty());
     }
 
-    // Every command checks the board before it sends; what it sends when it may.
+    // Every command checks the board before it sends. The row names the command and the board: "none" never
+    // connected, "disconnected" after a connection, "held" by a transfer; then the message shown | what was sent.
     void commandsNeedAConnectedKtrm_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("board"); // "none": never connected; "disconnected": after Disconnect
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("sent");
-        struct Row {
-            const char *command, *board, *message, *sent;
-        };
-        QList<Row> rows;
+        QTest::addColumn<QString>("expected");
         for (const char *command : {"Request", "Test Turbo", "Auto tick", "Index tick", "Board Version"})
-            rows.append({command, "none", "Board not connected", ""});
+            QTest::addRow("%s, none", command) << "Board not connected | ";
         for (const char *command : {"Request", "Test Turbo", "Auto tick", "Index tick"})
-            rows.append({command, "PNDX", "KTRM not found", ""});
-        rows += {
-            {"Auto tick", "disconnected", "Board not connected", ""},
-            // A transfer holds the link: ticks skip quietly, even when disconnected; Connect would steal its replies.
-            {"Auto tick", "held", "", ""},
-            {"Index tick", "held", "", ""},
-            {"Connect", "held", "The module is busy with a transfer. Try again when it has finished.", ""},
-            {"Board Version", "PNDX", "Board Version 0221", "W72 S50 R"},
-            // Each exchange waits 50 ms between its report and its read; Test Turbo neither waits nor reads.
-            {"Request", "KTRM", "", "W80 S50 R"},
-            {"Auto tick", "KTRM", "", "W80 S50 R"},
-            {"Index tick", "KTRM", "", "WA0 S50 R"},
-            {"Board Version", "KTRM", "Board Version 0221", "W72 S50 R"},
-            {"Test Turbo", "KTRM", "", "W92"},
-        };
-        for (const Row &r : rows)
-            QTest::addRow("%s, %s", r.command, r.board) << r.command << r.board << r.message << r.sent;
+            QTest::addRow("%s, PNDX", command) << "KTRM not found | ";
+        QTest::newRow("Board Version, PNDX") << "Board Version 0221 | W72 S50 R";
+        QTest::newRow("Auto tick, disconnected") << "Board not connected | ";
+        // A transfer holds the link: ticks skip quietly, even when disconnected; Connect would steal its replies.
+        QTest::newRow("Auto tick, held") << " | ";
+        QTest::newRow("Index tick, held") << " | ";
+        QTest::newRow("Connect, held") << "The module is busy with a transfer. Try again when it has finished. | ";
     }
     void commandsNeedAConnectedKtrm()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, board);
-        QFETCH(QString, message);
-        QFETCH(QString, sent);
-        Rig rig(board == "PNDX" ? Board::PNDX : Board::KTRM);
+        QFETCH(QString, expected);
+        const QString command = QString(QTest::currentDataTag()).section(", ", 0, 0);
+        const QString board = QString(QTest::currentDataTag()).section(", ", 1);
+        Rig rig(board == "PNDX" ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
         auto &w = *rig.window;
         if (board != "none")
             rig.connect();
@@ -200,131 +114,77 @@ private slots:
             QCOMPARE(box.title, QStringLiteral("Marlow VGT Tuner"));
         };
         run(w, command);
-        QCOMPARE(rig.dialogs.messages(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(rig.journal.summary(), sent);
+        QCOMPARE(rig.dialogs.messages().join("; ") + " | " + rig.journal.summary(), expected);
         // A tick that fails unticks its box, and so stops itself, before the message.
         QVERIFY(!runningDuringMessage);
-        const bool ticking = command.endsWith("tick") && message.isEmpty();
+        const bool ticking = command.endsWith("tick") && expected.startsWith(" |");
         QCOMPARE(w.chkAutoRequest->isChecked() || w.chkIndex->isChecked(), ticking);
         QCOMPARE(w.tmrAutoRequest.isActive() || w.tmrIndex.isActive(), ticking);
     }
 
-    // A scripted reply to the command; then the same command once more under a fault, or Clear.
-    void repliesShowUntilAWholeReportReplacesThem_data()
+    // One session on a KTRM: each step's command, the module's reply (payload bytes, or lost, short or never
+    // coming as the module is unplugged) and what the window then shows | what was sent and read. Each
+    // exchange waits 50 ms between its report and its read; Test Turbo neither waits nor reads.
+    void windowShowsTheLastReplyReadWhole()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<Payload>("reply");
-        QTest::addColumn<QString>("then");
-        QTest::addColumn<QString>("shown");
-        const struct {
-            const char *name, *command;
-            Payload reply;
-            const char *then, *shown;
-        } rows[] = {
-            {"3000 rpm at idle", "Request", {0x0B, 0xB8, 45, 0, 1, 0}, "", "3000, 45, 0, At Idle"},
-            {"highest speed", "Request", {0xFF, 0xFF, 100, 255, 0, 1}, "", "65535, 100, 255, Exh Brake Switch On"},
-            {"switches only on for 1", "Request", {0, 0, 0, 7, 2, 255}, "", "0, 0, 7"},
-            {"lost reply", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "lost", "1234, 33, 12, Exh Brake Switch On"},
-            {"short reply", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "short", "1234, 33, 12, Exh Brake Switch On"},
-            {"unplugged", "Request", {0x04, 0xD2, 33, 12, 0, 1}, "unplugged", "1234, 33, 12, Exh Brake Switch On"},
-            {"Clear while Auto runs", "Auto tick", {0x04, 0xD2, 33, 12, 1, 1}, "Clear", ""},
-            {"version: two upper-case digits each", "Board Version", {0x0A, 0x0B}, "", "Board Version 0A0B"},
-            {"version: lost reply", "Board Version", {0xBB, 0x08}, "lost", "Board Version BB08, Board Version BB08"},
-        };
-        for (const auto &r : rows)
-            QTest::newRow(r.name) << r.command << r.reply << r.then << r.shown;
-    }
-    void repliesShowUntilAWholeReportReplacesThem()
-    {
-        QFETCH(QString, command);
-        QFETCH(Payload, reply);
-        QFETCH(QString, then);
-        QFETCH(QString, shown);
         Rig rig;
         rig.connect();
-        auto &w = *rig.window;
-        answerNext(rig, reply);
-        run(w, command);
         auto &f = rig.module.faults;
-        const int next = rig.module.writesReceived() + 1;
-        if (then == "Clear")
-            w.cmdClear_Click();
-        else if (!then.isEmpty()) {
-            (then == "lost" ? f.loseReplyToWrite : then == "short" ? f.shortReplyToWrite : f.unplugAtWrite) = next;
-            run(w, command);
-        }
-        QCOMPARE(::shown(rig), shown);
-        QCOMPARE(rig.journal.writes().size(), then.isEmpty() || then == "Clear" ? 1 : 2); // Clear sends nothing
-        QCOMPARE(w.chkAutoRequest->isChecked() && w.tmrAutoRequest.isActive(), command == "Auto tick");
-    }
-
-    void trackingPaintsTheModulesCell()
-    {
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.chkIndex->setChecked(true);
-        struct Step {
-            Payload reply;
-            const char *yellow;
-            const char *before = ""; // what the user does before the tick
-        };
-        const Step steps[] = {
-            {{3, 5, 0}, "r6c4"},
+        const struct {
+            const char *command, *reply, *shown;
+        } steps[] = {
+            {"Test Turbo", "", " | W92"},
+            {"Index tick", "03 05 00", "r6c4 | WA0 S50 R"},
             // A breakpoint the grids lack paints nothing, not even the whitening.
-            {{16, 9, 0}, "r6c4"},
-            {{8, 16, 0}, "r6c4"},
-            {{255, 255, 0}, "r6c4"},
-            {{16, 0, 1}, "r6c4"},
-            {{3, 5, 1}, "brake c4"}, // the map's cell is whitened as the brake row lights
-            {{4, 9, 1}, "brake c5"},
-            {{3, 200, 1}, "brake c4"}, // the brake row ignores the row
-            {{7, 2, 0}, "r3c8"},
-            {{7, 2, 0}, "r3c8"},
-            {{15, 15, 0}, "r16c16"},
-            {{0, 0, 0}, "r1c1"},
-            {{3, 5, 0}, "r6c4"},
-            // The heading rebuild leaves the map's current cell in the heading
-            // column, so the next ticks whiten nothing and the old yellow stays.
-            {{1, 1, 0}, "r2c2 r6c4", "headings"},
-            {{1, 1, 0}, "r2c2 r6c4"},
-            {{6, 0, 1}, "r6c4 brake c7"},
-            {{}, "", "untick"},
+            {"Index tick", "10 09 00", "r6c4 | WA0 S50 R"},
+            {"Index tick", "08 10 00", "r6c4 | WA0 S50 R"},
+            // The map's cell is whitened as the brake row lights; the brake row ignores the row.
+            {"Index tick", "03 05 01", "brake c4 | WA0 S50 R"},
+            {"Index tick", "04 09 01", "brake c5 | WA0 S50 R"},
+            {"Index tick", "03 C8 01", "brake c4 | WA0 S50 R"},
+            {"Index tick", "07 02 00", "r3c8 | WA0 S50 R"},
+            {"Index tick", "07 02 00", "r3c8 | WA0 S50 R"},
+            {"Index tick", "0F 0F 00", "r16c16 | WA0 S50 R"},
+            {"Index tick", "00 00 00", "r1c1 | WA0 S50 R"},
+            {"Index tick", "03 05 00", "r6c4 | WA0 S50 R"},
+            // The heading rebuild leaves the map's current cell in a heading: nothing is whitened.
+            {"Headings", "", "r6c4 | "},
+            {"Index tick", "01 01 00", "r2c2, r6c4 | WA0 S50 R"},
+            {"Index tick", "01 01 00", "r2c2, r6c4 | WA0 S50 R"},
+            {"Index tick", "06 00 01", "r6c4, brake c7 | WA0 S50 R"},
+            {"Index off", "", " | "},
+            {"Board Version", "0A 0B", "Board Version 0A0B | W72 S50 R"},
+            {"Board Version", "lost", "Board Version 0A0B | W72 S50 R-"},
+            {"Request", "0B B8 2D 00 01 00", "3000, 45, 0, At Idle | W80 S50 R"},
+            {"Request", "FF FF 64 FF 00 01", "65535, 100, 255, Exh Brake Switch On | W80 S50 R"},
+            {"Request", "00 00 00 07 02 FF", "0, 0, 7 | W80 S50 R"}, // a switch is on for 1 only
+            {"Auto tick", "04 D2 21 0C 00 01", "1234, 33, 12, Exh Brake Switch On | W80 S50 R"},
+            {"Clear", "", " | "}, // Auto runs on and fills the panel again
+            {"Auto tick", "lost", "1234, 33, 12, Exh Brake Switch On | W80 S50 R-"},
+            {"Request", "short", "1234, 33, 12, Exh Brake Switch On | W80 S50 R"},
+            {"Request", "unplugged", "1234, 33, 12, Exh Brake Switch On | W80 S50 R-"},
         };
         int i = 0;
         for (const auto &step : steps) {
-            if (step.before == QLatin1String("headings"))
-                w.UpdateAxisHeadings();
-            if (step.before == QLatin1String("untick"))
-                w.chkIndex->setChecked(false);
-            answerNext(rig, step.reply);
-            w.tmrIndex_Timer();
+            rig.journal.clear();
+            rig.dialogs.clear();
+            const QString reply = step.reply;
+            (reply == "short"       ? f.shortReplyToWrite
+             : reply == "unplugged" ? f.unplugAtWrite
+                                    : f.loseReplyToWrite) = rig.module.writesReceived() + 1;
+            VirtualModule::Payload payload{};
+            const QByteArray bytes = QByteArray::fromHex(reply.toLatin1());
+            std::copy(bytes.begin(), bytes.end(), payload.begin());
+            if (reply.contains(' '))
+                rig.module.queueReply(payload);
+            run(*rig.window, step.command);
             const QString at = QStringLiteral("step %1: ").arg(++i);
-            QCOMPARE(at + yellowCells(w), at + step.yellow);
+            QCOMPARE(at + view(rig) + " | " + rig.journal.summary(), at + step.shown);
         }
-        QCOMPARE(QPoint(w.tables.map().Col(), w.tables.map().Row()), QPoint(16, 16));
+        const auto &w = *rig.window;
+        QCOMPARE(QPoint(w.tables.map().Col(), w.tables.map().Row()), QPoint(16, 16)); // where clearing ended
         QCOMPARE(w.tables.brake().Col(), 16);
-        QVERIFY(!w.tmrIndex.isActive() && rig.dialogs.shown.isEmpty());
-    }
-
-    void quickClicksKeepBoxAndTimerTogether_data()
-    {
-        QTest::addColumn<bool>("index");
-        QTest::newRow("Auto") << false;
-        QTest::newRow("Index") << true;
-    }
-    void quickClicksKeepBoxAndTimerTogether()
-    {
-        QFETCH(bool, index);
-        Rig rig;
-        auto &w = *rig.window;
-        QCheckBox *box = index ? w.chkIndex : w.chkAutoRequest;
-        QTimer &timer = index ? w.tmrIndex : w.tmrAutoRequest;
-        for (int i = 0; i < 9; ++i) {
-            box->click();
-            QCOMPARE(timer.isActive(), box->isChecked());
-        }
-        QVERIFY(timer.isActive());
+        QVERIFY(!w.tmrIndex.isActive() && w.chkAutoRequest->isChecked() && w.tmrAutoRequest.isActive());
     }
 };
 

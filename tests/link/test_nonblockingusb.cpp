@@ -10,18 +10,12 @@ namespace USB = NonBlockingUSB;
 namespace {
 class ScriptedHid final : public UsbHidApi {
 public:
-    int openResult = 1, inputLength = 9, outputLength = 9;
+    int openResult = 1, inputLength = 9, outputLength = 9, readCalls = 0;
     std::deque<QByteArray> reads; // whole reports, report ID first
-    int lengthQueries = 0, readCalls = 0;
 
     void SetInstance(int) override {}
     int Open(int, int, const char *, const char *, const char *, int) override { return openResult; }
-    void GetReportLengths(int *in, int *out) override
-    {
-        ++lengthQueries;
-        *in = inputLength;
-        *out = outputLength;
-    }
+    void GetReportLengths(int *in, int *out) override { *in = inputLength, *out = outputLength; }
     int Write(ConstReportBuffer) override { return outputLength; }
     int Read(ReportBuffer report) override
     {
@@ -47,75 +41,54 @@ private slots:
         USB::UseBackend(&hid);
     }
 
-    void openTakesBothLengthsAndAFailedOpenKeepsThem_data()
+    // A failed open must not ask for lengths, let alone keep them.
+    void failedOpenKeepsTheLengths()
     {
-        QTest::addColumn<int>("result");
-        QTest::newRow("0") << 0;
-        QTest::newRow("2") << 2;
-    }
-    void openTakesBothLengthsAndAFailedOpenKeepsThem()
-    {
-        QFETCH(int, result);
         hid.outputLength = 8;
         QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
-        QCOMPARE(std::pair(USB::InputReportLength, USB::OutputReportLength), std::pair(9, 8));
-        hid.openResult = result;
         hid.inputLength = hid.outputLength = 5;
+        hid.openResult = 2; // only 1 is an open device
         QVERIFY(!USB::OpenDevice(QStringLiteral("PNDX")));
-        QCOMPARE(hid.lengthQueries, 1);
         QCOMPARE(std::pair(USB::InputReportLength, USB::OutputReportLength), std::pair(9, 8));
     }
 
-    void readCopiesPayloadOrLeavesInBufferAlone_data()
+    // Only a read of exactly the input length fills InBuffer, and never beyond it.
+    void readTakesOnlyAWholeReport_data()
     {
-        QTest::addColumn<int>("reportLength");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("whole report") << 9 << true;
-        QTest::newRow("short report") << 5 << false;
-        QTest::newRow("long report") << 10 << false;
-        QTest::newRow("nothing queued") << 0 << false;
+        QTest::addColumn<int>("length"); // both report lengths, as the device claims them
+        QTest::addColumn<int>("size");   // of the report read
+        QTest::addColumn<QString>("inBuffer");
+        QTest::newRow("whole report") << 9 << 9 << "01 02 03 04 05 06 07 08 ee";
+        QTest::newRow("short report") << 9 << 5 << "ee ee ee ee ee ee ee ee ee";
+        QTest::newRow("long report") << 9 << 10 << "ee ee ee ee ee ee ee ee ee";
+        QTest::newRow("nothing queued") << 9 << 0 << "ee ee ee ee ee ee ee ee ee";
+        QTest::newRow("64-byte device") << 64 << 64 << "01 02 03 04 05 06 07 08 09";
     }
-    void readCopiesPayloadOrLeavesInBufferAlone()
+    void readTakesOnlyAWholeReport()
     {
-        QFETCH(int, reportLength);
-        QFETCH(bool, taken);
-        QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
-        USB::InBuffer.fill(0xEE);
-        hid.reads.push_back(QByteArray::fromHex("00010203040506070809").left(reportLength));
-        QCOMPARE(USB::ReadReport(), taken);
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(USB::InBuffer[i], taken ? std::uint8_t(i + 1) : std::uint8_t(0xEE));
-        QCOMPARE(USB::InBuffer[8], std::uint8_t(0xEE)); // byte 8 never comes from a report
-    }
-
-    void deviceClaimingHugeLengthsNeverOverrunsBuffers()
-    {
-        hid.inputLength = hid.outputLength = 64;
+        QFETCH(int, length);
+        QFETCH(int, size);
+        QFETCH(QString, inBuffer);
+        hid.inputLength = hid.outputLength = length;
         QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
         QVERIFY(USB::WriteReport());
-        hid.reads.push_back(QByteArray(64, 7));
-        QVERIFY(USB::ReadReport());
-        QCOMPARE(USB::InBuffer[8], std::uint8_t(7));
+        USB::InBuffer.fill(0xEE);
+        hid.reads.push_back(QByteArray::fromHex("00010203040506070809").leftJustified(size, 'x', true));
+        QCOMPARE(USB::ReadReport(), !inBuffer.startsWith("ee"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(USB::InBuffer.data()), 9).toHex(' '), inBuffer.toLatin1());
     }
 
-    void drainEndsAfterTheLastQueuedReport_data()
-    {
-        QTest::addColumn<bool>("open");
-        QTest::addColumn<int>("queued");
-        QTest::newRow("none") << true << 0;
-        QTest::newRow("three") << true << 3;
-        // Lengths are 0 until a device opens: an empty read must not count as a report.
-        QTest::newRow("never opened") << false << 0;
-    }
     void drainEndsAfterTheLastQueuedReport()
     {
-        QFETCH(bool, open);
-        QFETCH(int, queued);
-        QVERIFY(!open || USB::OpenDevice(QStringLiteral("KTRM")));
-        for (int i = 0; i < queued; ++i)
-            hid.reads.push_back(QByteArray(9, char(i)));
+        // Lengths are 0 until a device opens: an empty read must not count as a report.
         USB::Drain();
-        QCOMPARE(hid.readCalls, queued + 1);
+        QCOMPARE(hid.readCalls, 1);
+        QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
+        USB::Drain();
+        QCOMPARE(hid.readCalls, 2);
+        hid.reads.assign(3, QByteArray(9, 1));
+        USB::Drain();
+        QCOMPARE(hid.readCalls, 2 + 4);
     }
 };
 

@@ -1,6 +1,5 @@
 #pragma once
-// A main window on virtual time and the virtual module, with scripted dialogs:
-// what most window tests start from.
+// What most window tests start from: a main window on virtual time and the virtual module, with scripted dialogs.
 #include "frmvgt_tuner.h"
 #include "journal.h"
 #include "misc.h"
@@ -17,11 +16,7 @@ struct Rig {
         NonBlockingUSB::UseBackend(&module);
         window = std::make_unique<frmVGT_Tuner>(misc, dialogs);
     }
-    ~Rig()
-    {
-        window.reset();
-        NonBlockingUSB::UseBackend(nullptr);
-    }
+    ~Rig() { NonBlockingUSB::UseBackend(nullptr); } // the window goes first, the module after it
     const VirtualModule::Board board;
     Journal journal;
     VirtualMisc misc{&journal};

@@ -7,11 +7,8 @@
 #include <functional>
 
 struct ShownBox {
-    QString kind; // "MsgBox", "YesNo", "InputBox", "Open", "Save"
-    QString title;
-    QString text;
-    QString defaultText;
-    QString filter;
+    QString kind;                                                 // "MsgBox", "YesNo", "InputBox", "Open", "Save"
+    QString title = {}, text = {}, defaultText = {}, filter = {}; // so a box names only what it has
     int filterIndex = 0;
 };
 
@@ -25,7 +22,6 @@ public:
     // Runs while a message box is "open", as a user acting at that moment.
     std::function<void(const ShownBox &)> onShow;
 
-    // Texts of the MsgBox boxes, in order.
     QStringList messages() const
     {
         QStringList out;
@@ -36,25 +32,17 @@ public:
     }
     void clear() { shown.clear(); }
 
-    void MsgBox(const QString &text, const QString &title) override { record({"MsgBox", title, text, {}, {}, 0}); }
+    void MsgBox(const QString &text, const QString &title) override { record({"MsgBox", title, text}); }
     bool YesNo(const QString &text, const QString &title) override
     {
-        record({"YesNo", title, text, {}, {}, 0});
-        return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+        return answer(yesNoAnswers, {"YesNo", title, text});
     }
     QString InputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
-        record({"InputBox", title, prompt, defaultText, {}, 0});
-        return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+        return answer(inputAnswers, {"InputBox", title, prompt, defaultText});
     }
-    QString OpenFileName(const FileDialogRequest &r) override
-    {
-        return file({"Open", r.title, {}, {}, r.filter, r.filterIndex});
-    }
-    QString SaveFileName(const FileDialogRequest &r) override
-    {
-        return file({"Save", r.title, {}, {}, r.filter, r.filterIndex});
-    }
+    QString OpenFileName(const FileDialogRequest &r) override { return file("Open", r); }
+    QString SaveFileName(const FileDialogRequest &r) override { return file("Save", r); }
     QString ClipboardText() override { return clipboard; }
     void SetClipboardText(const QString &text) override { clipboard = text; }
 
@@ -65,9 +53,13 @@ private:
         if (onShow)
             onShow(box);
     }
-    QString file(const ShownBox &box)
+    template <typename T> T answer(QQueue<T> &answers, const ShownBox &box)
     {
         record(box);
-        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+        return answers.isEmpty() ? T() : answers.dequeue(); // No, or cancelled
+    }
+    QString file(const char *kind, const FileDialogRequest &r)
+    {
+        return answer(fileAnswers, {kind, r.title, {}, {}, r.filter, r.filterIndex});
     }
 };
