@@ -48,18 +48,30 @@ bool WriteReport()
     return backend->Write(report) == OutputReportLength;
 }
 
+namespace {
+// One report off the queue: a whole one lands in InBuffer, report ID dropped.
+// Returns the backend's count.
+int readOne(bool &whole)
+{
+    std::array<std::uint8_t, ReportBufferSize> report{};
+    const int count = backend->Read(report);
+    whole = count == InputReportLength && count >= 1;
+    if (whole) {
+        const int n = std::min(InputReportLength - 1, int(InBuffer.size()));
+        for (int i = 1; i <= n; ++i)
+            InBuffer[i - 1] = report[i];
+    }
+    return count;
+}
+} // namespace
+
 bool ReadReport()
 {
     if (!backend)
         return false;
-    std::array<std::uint8_t, ReportBufferSize> report{};
-    const int count = backend->Read(report);
-    if (count != InputReportLength || count < 1)
-        return false;
-    const int n = std::min(InputReportLength - 1, int(InBuffer.size()));
-    for (int i = 1; i <= n; ++i)
-        InBuffer[i - 1] = report[i];
-    return true;
+    bool whole = false;
+    readOne(whole);
+    return whole;
 }
 
 void SetCommand(std::uint8_t code)
@@ -68,9 +80,14 @@ void SetCommand(std::uint8_t code)
     OutBuffer[0] = code;
 }
 
+// A report cut short is queued all the same: a drain that stopped at it would
+// leave the reports behind it to be taken for the answer to the next command.
 void Drain()
 {
-    for (int i = 0; i < MaxDrainReads && ReadReport(); ++i) {
+    if (!backend)
+        return;
+    bool whole = false;
+    for (int i = 0; i < MaxDrainReads && readOne(whole) > 0; ++i) {
     }
 }
 

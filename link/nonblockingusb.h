@@ -29,7 +29,7 @@ bool ReadReport();
 
 // Fills OutBuffer bytes 0 to 7 with a command code and zeros.
 void SetCommand(std::uint8_t code);
-// Discards queued input reports.
+// Discards queued input reports, whole ones and ones cut short.
 void Drain();
 
 } // namespace NonBlockingUSB
