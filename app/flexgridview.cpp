@@ -13,7 +13,7 @@ FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollAre
     setFrameShadow(QFrame::Plain);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    connect(&m_grid, &FlexGrid::changed, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_grid, &FlexGrid::changed, this, &FlexGridView::gridChanged);
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
@@ -58,7 +58,56 @@ QPoint FlexGridView::cellAt(QPoint pos) const
     return {-1, -1};
 }
 
-void FlexGridView::paintEvent(QPaintEvent *)
+FlexGridView::CellLook FlexGridView::look(int row, int col) const
+{
+    const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
+    const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
+    const bool current = row == m_grid.Row() && col == m_grid.Col();
+    return {m_grid.TextMatrix(row, col), m_grid.cellBackColor(row, col), current,
+            !current && row >= r0 && row <= r1 && col >= c0 && col <= c1};
+}
+
+// Changes come in bursts (a transfer moves the current cell hundreds of times
+// before the window paints again), so the cells are compared once per burst.
+void FlexGridView::gridChanged()
+{
+    if (m_repaintQueued)
+        return;
+    m_repaintQueued = true;
+    QMetaObject::invokeMethod(this, &FlexGridView::repaintChangedCells, Qt::QueuedConnection);
+}
+
+void FlexGridView::repaintChangedCells()
+{
+    m_repaintQueued = false;
+    QVector<int> lefts, tops;
+    for (int c = 0; c <= m_grid.Cols(); ++c)
+        lefts << colX(c);
+    for (int r = 0; r <= m_grid.Rows(); ++r)
+        tops << rowY(r);
+    const bool moved = lefts != m_shownLefts || tops != m_shownTops;
+    if (moved) {
+        m_shownLefts = lefts;
+        m_shownTops = tops;
+        m_shown.clear();
+        viewport()->update();
+    }
+    m_shown.resize(qsizetype(m_grid.Rows()) * m_grid.Cols());
+    const QPoint origin = viewport()->geometry().topLeft();
+    for (int r = 0; r < m_grid.Rows(); ++r) {
+        for (int c = 0; c < m_grid.Cols(); ++c) {
+            CellLook now = look(r, c);
+            CellLook &shown = m_shown[qsizetype(r) * m_grid.Cols() + c];
+            if (now == shown)
+                continue;
+            shown = std::move(now);
+            if (!moved)
+                viewport()->update(cellRect(r, c).translated(-origin));
+        }
+    }
+}
+
+void FlexGridView::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
     const QPoint origin = viewport()->geometry().topLeft();
@@ -74,7 +123,7 @@ void FlexGridView::paintEvent(QPaintEvent *)
                 if (fixed != (pass == 1))
                     continue;
                 const QRect rect = cellRect(r, c).translated(-origin);
-                if (!rect.intersects(viewport()->rect()))
+                if (!rect.intersects(event->rect()))
                     continue;
                 const bool current = r == m_grid.Row() && c == m_grid.Col();
                 const bool selected = !fixed && !current && r >= r0 && r <= r1 && c >= c0 && c <= c1;

@@ -1,10 +1,11 @@
 #pragma once
 // Draws a FlexGrid and turns mouse and keyboard into its events. Sizes come
 // from the grid in twips; the view scrolls when its cells do not fit.
+#include "flexgrid.h"
+
 #include <QAbstractScrollArea>
 #include <QRect>
-
-class FlexGrid;
+#include <QVector>
 
 class FlexGridView : public QAbstractScrollArea {
     Q_OBJECT
@@ -51,6 +52,24 @@ private:
     void updateScrollBars();
     int colX(int col) const;
     int rowY(int row) const;
+    void gridChanged();
+    void repaintChangedCells();
     FlexGrid &m_grid;
     bool m_dragging = false;
+
+    // What a cell shows. A change of the grid repaints only the cells whose
+    // look changed since the last change was seen: a tracking tick, a cell
+    // typed or a transfer walking the current cell through the map would
+    // otherwise draw all 289 cells each time.
+    struct CellLook {
+        QString text;
+        GridColor back = 0;
+        bool current = false;
+        bool selected = false;
+        bool operator==(const CellLook &) const = default;
+    };
+    CellLook look(int row, int col) const;
+    QVector<CellLook> m_shown;
+    QVector<int> m_shownLefts, m_shownTops;
+    bool m_repaintQueued = false;
 };

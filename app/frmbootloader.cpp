@@ -79,6 +79,12 @@ void frmBootloader::buildWindow()
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    // Opaque, filled with the window's colour round their own drawing, so that
+    // painting either during a run leaves the frames around them alone.
+    for (QWidget *box : {static_cast<QWidget *>(ProgressBar1), static_cast<QWidget *>(txtAddress)}) {
+        box->setBackgroundRole(QPalette::Window);
+        box->setAutoFillBackground(true);
+    }
     info->addRow(ProgressBar1);
     outer->addWidget(Frame3);
 
@@ -155,7 +161,24 @@ void frmBootloader::showAddress(const QString &text) { txtAddress->setText(text)
 int frmBootloader::progressMaximum() const { return ProgressBar1->maximum(); }
 void frmBootloader::setProgressMaximum(int maximum) { ProgressBar1->setMaximum(maximum); }
 int frmBootloader::progressValue() const { return ProgressBar1->value(); }
-void frmBootloader::setProgressValue(int value) { ProgressBar1->setValue(value); }
+// QProgressBar paints itself at once on every visible step, and with it every
+// other change waiting to be painted (the address). A run sets the value once
+// a record and lets events run only at its pauses, so that paint is the one
+// way the user sees it advance, but painting every record cost the run more
+// than all its own work. The bar and the address are painted at once at most
+// every ProgressPaintMs; the steps in between are painted with the next.
+void frmBootloader::setProgressValue(int value)
+{
+    const bool paintNow = value == 0 || !m_progressPainted.isValid() || m_progressPainted.hasExpired(ProgressPaintMs);
+    if (paintNow) {
+        m_progressPainted.start();
+        ProgressBar1->setValue(value);
+        return;
+    }
+    ProgressBar1->setUpdatesEnabled(false);
+    ProgressBar1->setValue(value);
+    ProgressBar1->setUpdatesEnabled(true); // asks for an ordinary paint
+}
 void frmBootloader::message(const QString &text) { m_dialogs.MsgBox(text, frmVGT_Tuner::productTitle()); }
 
 QString frmBootloader::linkRefusal() const { return m_linkBusy && m_linkBusy() ? m_linkBusyText : QString(); }

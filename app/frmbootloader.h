@@ -4,6 +4,7 @@
 // firmware library; this window only holds the fields and shows the progress.
 #include "programmingrun.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 
@@ -74,4 +75,6 @@ private:
     std::function<void(bool)> m_holdLink;
     std::function<bool()> m_linkBusy;
     QString m_linkBusyText;
+    static constexpr int ProgressPaintMs = 250;
+    QElapsedTimer m_progressPainted; // since the bar was last painted at once
 };

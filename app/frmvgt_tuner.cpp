@@ -121,6 +121,11 @@ void frmVGT_Tuner::buildWindow()
         txtInputs[i]->setReadOnly(true);
         txtInputs[i]->setAlignment(Qt::AlignRight);
         txtInputs[i]->setGeometry(twips(2400, 330 + i * 480, 1100, 400));
+        // Opaque (filled with the window's colour round the box's own
+        // drawing), so that a reading every 300 ms repaints the box alone and
+        // not the three frames around it.
+        txtInputs[i]->setBackgroundRole(QPalette::Window);
+        txtInputs[i]->setAutoFillBackground(true);
     }
     lblAtIdle = new QLabel(QStringLiteral("At Idle"), Frame4);
     lblAtIdle->setObjectName(QStringLiteral("lblAtIdle"));

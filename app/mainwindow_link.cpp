@@ -59,9 +59,12 @@ void frmVGT_Tuner::cmdRequestInputs_Click()
     if (!boardCheck())
         return;
     const LiveInputs in = RequestInputs(m_misc);
-    txtInputs[0]->setText(in.rpm);
-    txtInputs[1]->setText(in.load);
-    txtInputs[2]->setText(in.user);
+    // A box whose reading did not change is left alone: setting the same
+    // text again would repaint it, three times a second while "Auto" is on.
+    const QString *texts[3] = {&in.rpm, &in.load, &in.user};
+    for (int i = 0; i < 3; ++i)
+        if (txtInputs[i]->text() != *texts[i])
+            txtInputs[i]->setText(*texts[i]);
     lblAtIdle->setEnabled(in.atIdle);
     lblExhBrakeSwPressed->setEnabled(in.exhaustBrake);
 }

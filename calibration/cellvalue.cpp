@@ -122,6 +122,11 @@ QString CellText(double value)
         return QStringLiteral("0"); // negative zero too
     if (std::isnan(value))
         return QStringLiteral("0");
+    // An infinity (a .dat file can hold one) shows as the largest number a
+    // cell holds, the value CellValue gives it back as: shown as "inf" it
+    // would read, and be saved, as 0.
+    if (std::isinf(value))
+        value = value > 0 ? DBL_MAX : -DBL_MAX;
     QString text = QString::number(value, 'g', 15);
     const auto e = text.indexOf(u'e');
     if (e >= 0) {

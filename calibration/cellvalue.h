@@ -11,4 +11,5 @@ double CellValue(QStringView text);
 
 // The text a number is shown as: up to 15 significant digits, no trailing
 // zeros, no point for whole numbers, exponent form from 1E+15 and below 1E-04.
+// NaN shows as 0 and an infinity as the largest finite number of its sign.
 QString CellText(double value);

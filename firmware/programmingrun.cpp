@@ -17,11 +17,14 @@ Report end() { return {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}; }
 
 Report header(const S19Record &record)
 {
-    QString address = record.addressText;
-    MakeLen8(address);
+    // The address the window accepted, most significant byte first. For a
+    // whole address field that is the text widened with MakeLen8 and read in
+    // pairs; a field cut short by the line's end (an odd number of digits)
+    // would read as another address there, one the window never checked.
+    const auto address = quint32(record.address);
     Report r{};
     for (int i = 0; i < 4; ++i)
-        r[i] = std::uint8_t(HexStrToDec(QStringView(address).mid(2 * i, 2)));
+        r[std::size_t(i)] = std::uint8_t(address >> (24 - 8 * i));
     r[4] = std::uint8_t(record.n);
     return r;
 }

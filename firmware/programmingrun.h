@@ -36,7 +36,7 @@ namespace BootloaderReports {
 using Report = std::array<std::uint8_t, 8>;
 Report start();
 Report end();
-// Address bytes from the address text widened with MakeLen8, then n.
+// The record's address, most significant byte first, then n.
 Report header(const S19Record &record);
 // Data report j (0 to 3): byte positions 8j + 1 to 8j + 8 of the record.
 Report data(const S19Record &record, int j);

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QtNumeric>
 
+#include <cstring>
+
 namespace {
 
 // Every field the reader takes lies within the first 13 + 2 * 252 characters
@@ -31,6 +33,41 @@ int pairValue(QStringView pair)
         return 0;
     const int low = pair.size() > 1 ? hexDigit(pair[1]) : -1;
     return low < 0 ? high : high * 16 + low;
+}
+
+// Characters pos to pos + n - 1 of a line, fewer or none where the line is short.
+QByteArrayView field(QByteArrayView line, qsizetype pos, qsizetype n)
+{
+    if (pos >= line.size())
+        return {};
+    return line.sliced(pos, qMin(n, line.size() - pos));
+}
+
+// Latin-1 prefix and bytes into text, in the storage text already has.
+void setLatin1(QString &text, QByteArrayView prefix, QByteArrayView bytes)
+{
+    text.resize(prefix.size() + bytes.size());
+    QChar *out = text.data();
+    for (const char c : prefix)
+        *out++ = QChar(uchar(c));
+    for (const char c : bytes)
+        *out++ = QChar(uchar(c));
+}
+
+// The first CR or LF from `from` on, or `size`. memchr runs many times faster
+// than a loop over the bytes; the searches go a window at a time, so that in a
+// file with one kind of line end (or none) neither looks far past the line.
+qsizetype lineEnd(const char *data, qsizetype from, qsizetype size)
+{
+    constexpr qsizetype Window = 512;
+    for (qsizetype at = from; at < size; at += Window) {
+        const auto span = size_t(qMin(Window, size - at));
+        const auto *cr = static_cast<const char *>(std::memchr(data + at, '\r', span));
+        const auto *lf = static_cast<const char *>(std::memchr(data + at, '\n', span));
+        if (cr || lf)
+            return (cr && lf ? qMin(cr, lf) : cr ? cr : lf) - data;
+    }
+    return size;
 }
 
 QString recordRefusal(const QString &addressText, const char *why)
@@ -119,12 +156,21 @@ bool S19Record::parse(QByteArrayView line, S19Record &record)
     case '3': addressDigits = 8; break;
     default: return false;
     }
-    const QString text = QString::fromLatin1(line);
-    record.fileAddressText = text.mid(4, addressDigits);
-    record.addressText = addressDigits == 4 ? QStringLiteral("00") + record.fileAddressText : record.fileAddressText;
+    // The fields are refilled in place, straight from the line's bytes: a
+    // reader parses thousands of lines into the same record, and keeping each
+    // string's storage saves several allocations a line.
+    const QByteArrayView address = field(line, 4, addressDigits);
+    setLatin1(record.fileAddressText, {}, address);
+    setLatin1(record.addressText, addressDigits == 4 ? "00" : QByteArrayView(), address);
     record.address = HexStrToDec(record.addressText, &record.addressFits);
-    record.n = HexStrToDec(QStringView(text).mid(2, 2)) - (addressDigits / 2 + 1);
-    record.dataText = record.n > 0 ? text.mid(4 + addressDigits, 2 * record.n) : QString();
+    const QByteArrayView count = field(line, 2, 2);
+    char16_t countText[2] = {};
+    for (qsizetype i = 0; i < count.size(); ++i)
+        countText[i] = char16_t(uchar(count[i]));
+    record.n = HexStrToDec(QStringView(countText, count.size())) - (addressDigits / 2 + 1);
+    const QByteArrayView data =
+        record.n > 0 ? field(line, 4 + addressDigits, 2 * qsizetype(record.n)) : QByteArrayView();
+    setLatin1(record.dataText, {}, data);
     return true;
 }
 
@@ -170,7 +216,7 @@ bool S19Reader::rewind()
 // a single line that yields no record.
 bool S19Reader::readLine(QByteArray &line)
 {
-    line.clear();
+    line.resize(0); // keeps the storage for the next line
     bool any = false;
     for (;;) {
         if (m_pos >= m_chunk.size()) {
@@ -191,9 +237,7 @@ bool S19Reader::readLine(QByteArray &line)
             }
         }
         any = true;
-        qsizetype end = m_pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
-            ++end;
+        const qsizetype end = lineEnd(data, m_pos, size);
         const qsizetype room = KeptLineChars - line.size();
         if (room > 0)
             line.append(data + m_pos, qMin(room, end - m_pos));
@@ -252,11 +296,10 @@ S19Reader::Validation S19Reader::validate(const AddressWindow &window)
 
 bool S19Reader::next(const AddressWindow &window, S19Record &record)
 {
-    QByteArray line;
-    while (readLine(line)) {
+    while (readLine(m_line)) {
         // An address beyond 32 bits was refused by the validation pass; should
         // the file have changed since, such a record is never sent.
-        if (S19Record::parse(line, record) && record.addressFits && window.accepts(record.address))
+        if (S19Record::parse(m_line, record) && record.addressFits && window.accepts(record.address))
             return true;
     }
     return false;

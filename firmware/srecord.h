@@ -97,6 +97,7 @@ private:
     QFile m_file;
     QString m_error;
     QByteArray m_chunk;
+    QByteArray m_line; // the sending pass's line, kept from record to record
     qsizetype m_pos = 0;
     bool m_pendingCr = false;
     bool m_readFailed = false;
