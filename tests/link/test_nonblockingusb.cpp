@@ -1,7 +1,10 @@
 // The transport against a scripted HID layer: what the virtual module of the
 // window tests cannot show, which always has 9-byte reports both ways.
+#include "misc.h"
 #include "nonblockingusb.h"
+#include "tracinghidapi.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <deque>
 
@@ -39,6 +42,30 @@ private slots:
     {
         hid = ScriptedHid{};
         USB::UseBackend(&hid);
+    }
+
+    // --trace: one line per report written and per report read whole, never for an empty read.
+    void traceLogsEachReportWithItsTime()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("link.trace"));
+        VirtualMisc clock;
+        {
+            TracingHidApi trace(hid, clock, path);
+            USB::UseBackend(&trace);
+            QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
+            clock.advance(1234);
+            USB::SetCommand(0x91);
+            USB::OutBuffer[2] = 0x01;
+            USB::WriteReport();
+            clock.advance(50);
+            USB::ReadReport(); // nothing queued: no line
+            hid.reads.push_back(QByteArray::fromHex("0002210000000000AB"));
+            USB::ReadReport();
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("1234 W 91 00 01 00 00 00 00 00\n1284 R 02 21 00 00 00 00 00 AB\n"));
     }
 
     // A failed open must not ask for lengths, let alone keep them.
