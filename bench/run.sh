@@ -3,7 +3,9 @@
 # goal. The tuner's windows and the bare reference window start on a private
 # Xvfb display; everything else draws offscreen. Times are on the real clock.
 #
-# usage: bench/run.sh [BUILD_DIR] [--quick] [--only transfer,ticks,dat,programming,start,s19]
+# usage: bench/run.sh [BUILD_DIR] [--quick] [--only GROUPS]
+# GROUPS, comma-separated: transfer, ticks, dat, programming (or example and
+# image apart), start, s19. marlow-bench --help lists the other options.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
