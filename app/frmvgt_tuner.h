@@ -137,6 +137,8 @@ private:
     void wireEditing();
 
     // ----- module link: members added for connection, inputs and tracking -----
+    // The board check of a timer tick; false when the tick must not run.
+    bool tickMayRun(QCheckBox *box, QTimer &timer);
 
     // ----- calibration transfer: members added for Send, Receive and Verify -----
 

@@ -81,17 +81,8 @@ void frmVGT_Tuner::chkAutoRequest_Click()
 
 void frmVGT_Tuner::tmrAutoRequest_Timer()
 {
-    // A transfer or programming run owns the link: skip this reading quietly.
-    if (linkBusy())
+    if (!tickMayRun(chkAutoRequest, tmrAutoRequest))
         return;
-    const BoardState state = boardState();
-    if (state != BoardState::Ready) {
-        // Untick before the message, so the readings have stopped while it is open.
-        chkAutoRequest->setChecked(false);
-        tmrAutoRequest.stop();
-        MsgBox(boardMessage(state));
-        return;
-    }
     cmdRequestInputs_Click();
 }
 
@@ -126,14 +117,22 @@ void frmVGT_Tuner::tmrIndex_Timer()
         tmrIndex.stop();
         return;
     }
-    if (linkBusy())
+    if (!tickMayRun(chkIndex, tmrIndex))
         return;
-    const BoardState state = boardState();
-    if (state != BoardState::Ready) {
-        chkIndex->setChecked(false);
-        tmrIndex.stop();
-        MsgBox(boardMessage(state));
-        return;
-    }
     ShowOperatingPoint(tables.map(), tables.brake(), RequestOperatingPoint(m_misc));
+}
+
+bool frmVGT_Tuner::tickMayRun(QCheckBox *box, QTimer &timer)
+{
+    // A transfer or programming run owns the link: skip this tick quietly.
+    if (linkBusy())
+        return false;
+    const BoardState state = boardState();
+    if (state == BoardState::Ready)
+        return true;
+    // Untick before the message, so the ticks have stopped while it is open.
+    box->setChecked(false);
+    timer.stop();
+    MsgBox(boardMessage(state));
+    return false;
 }
