@@ -12,6 +12,10 @@ using ConstReportBuffer = std::span<const std::uint8_t, ReportBufferSize>;
 
 class UsbHidApi {
 public:
+    // Why the last Open found no device, so a person can be told what to do:
+    // none of ours is plugged in, or one is there that this user may not open.
+    enum class OpenProblem { None, NoDevice, NotPermitted };
+
     virtual ~UsbHidApi() = default;
     // Picks which of several matching devices the next Open takes; 0 is the first.
     virtual void SetInstance(int instance) = 0;
@@ -27,4 +31,5 @@ public:
     // Stores one queued input report, report ID first, and returns its length.
     // Never blocks: returns 0 when nothing is queued.
     virtual int Read(ReportBuffer report) = 0;
+    virtual OpenProblem LastOpenProblem() const { return OpenProblem::NoDevice; }
 };
