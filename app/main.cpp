@@ -1,65 +1,96 @@
 #include "dialogs.h"
 #include "frmvgt_tuner.h"
-#include "hidapibackend.h"
 #include "misc.h"
 #include "nonblockingusb.h"
-#include "tracinghidapi.h"
-#include "virtualmodule.h"
+#include "startoptions.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMessageBox>
-#include <memory>
+#include <cstdio>
 
-int main(int argc, char *argv[])
+namespace {
+
+const char *const programName = "marlow-vgt-tuner";
+
+void describe(QCommandLineParser &parser)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Marlow VGT Tuner"));
-    QApplication::setApplicationVersion(QStringLiteral("2.21"));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tunes a Marlow variable-geometry turbo controller over USB."));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Run on the virtual module instead of USB: ktrm (default) or pndx."),
-                                QStringLiteral("board"));
-    QCommandLineOption trace(QStringLiteral("trace"),
-                             QStringLiteral("Append every report written and read to <file>."), QStringLiteral("file"));
-    parser.addOption(simulate);
-    parser.addOption(trace);
-    // "--simulate" alone means the turbo controller.
-    QStringList args = QApplication::arguments();
-    for (auto &a : args)
-        if (a == QLatin1String("--simulate"))
-            a = QStringLiteral("--simulate=ktrm");
-    parser.process(args);
+    StartOptions::add(parser);
+}
+
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+// --help and --version answer without a display, so they work on a terminal
+// with no X server and for tools that read them.
+bool answeredWithoutWindow(const QStringList &args)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    parser.parse(StartOptions::normalised(args));
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(
+            qPrintable(parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String(programName))),
+            stdout);
+        return true;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", programName, qPrintable(QCoreApplication::applicationVersion()));
+        return true;
+    }
+    return false;
+}
+
+// Qt aborts with a core dump when its default platform finds no display; a
+// person deserves one line instead.
+bool displayMissing(const QStringList &args)
+{
+    if (args.contains(QLatin1String("-platform")) || qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return false;
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication::setApplicationName(QStringLiteral("Marlow VGT Tuner"));
+    QApplication::setApplicationVersion(QStringLiteral("2.21"));
+    const QStringList raw = argumentsOf(argc, argv);
+    if (answeredWithoutWindow(raw))
+        return 0;
+    if (displayMissing(raw)) {
+        std::fprintf(stderr, "%s: no display to show the window on (DISPLAY is not set)\n", programName);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
+    if (!parser.parse(StartOptions::normalised(QApplication::arguments()))) {
+        std::fprintf(stderr, "%s: %s\n", programName, qPrintable(parser.errorText()));
+        return 2;
+    }
+    const StartOptions::Choice choice = StartOptions::read(parser);
+    if (!choice.error.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", programName, qPrintable(choice.error));
+        return 2;
+    }
 
     RealMisc misc;
-    std::unique_ptr<UsbHidApi> backend;
-    if (parser.isSet(simulate)) {
-        const QString board = parser.value(simulate).toLower();
-        if (board != QLatin1String("ktrm") && board != QLatin1String("pndx")) {
-            fprintf(stderr, "--simulate takes ktrm or pndx, not %s\n", qPrintable(board));
-            return 2;
-        }
-        backend = std::make_unique<VirtualModule>(
-            misc, board == QLatin1String("pndx") ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
-    } else {
-        backend = std::make_unique<HidApiBackend>();
+    StartOptions::Link link(choice, misc);
+    if (!link.link()) {
+        std::fprintf(stderr, "%s: %s\n", programName, qPrintable(link.error()));
+        return 2;
     }
-    std::unique_ptr<TracingHidApi> tracer;
-    UsbHidApi *link = backend.get();
-    if (parser.isSet(trace)) {
-        tracer = std::make_unique<TracingHidApi>(*backend, misc, parser.value(trace));
-        if (!tracer->isOpen()) {
-            fprintf(stderr, "cannot write the trace file %s: %s\n", qPrintable(parser.value(trace)),
-                    qPrintable(tracer->errorString()));
-            return 2;
-        }
-        link = tracer.get();
-    }
-    NonBlockingUSB::UseBackend(link);
+    NonBlockingUSB::UseBackend(link.link());
 
     QtDialogs dialogs;
     frmVGT_Tuner window(misc, dialogs);
