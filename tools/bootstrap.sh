@@ -5,23 +5,47 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what="${1:-run}"
+case "$what" in
+  run | test | bench) ;;
+  *)
+    echo "usage: $0 run|test|bench" >&2
+    exit 2
+    ;;
+esac
 
+# Building and running need these; the test suite also needs a virtual X
+# server, QEMU for the kernel test and clang with libFuzzer.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-datavisualization-dev qt6-declarative-dev
-          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri xvfb xauth qemu-system-x86 busybox-static cpio
-          clang libclang-rt-14-dev libfuzzer-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri)
+if [ "$what" != run ]; then
+  packages+=(xvfb xauth qemu-system-x86 busybox-static cpio clang libclang-rt-14-dev libfuzzer-14-dev)
 fi
+# Installs the packages named that are missing. Only this step needs root:
+# everything else, the tuner included, runs as whoever called the script.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  echo "Installing: ${missing[*]}"
+  local as_root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "$0: installing packages needs root or sudo" >&2; exit 1; }
+    as_root=(sudo)
+  fi
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+}
+install_missing "${packages[@]}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build
+if [ "$what" = run ]; then
+  cmake --build build --target marlow-vgt-tuner
+else
+  cmake --build build
+fi
 
 case "$what" in
   run)
@@ -41,14 +65,7 @@ case "$what" in
     ;;
   bench)
     # srec_cat is the reference for the S-record figure.
-    if ! command -v srec_cat >/dev/null; then
-      apt-get update -qq
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends srecord </dev/null
-    fi
+    install_missing srecord
     exec bash bench/run.sh build "${@:2}"
-    ;;
-  *)
-    echo "usage: $0 run|test|bench" >&2
-    exit 2
     ;;
 esac
