@@ -9,7 +9,7 @@ UsbHidApi *backend = nullptr;
 // The most reads a drain makes: a module that floods replies faster than we
 // read them must not hold the tuner in the drain for ever.
 constexpr int MaxDrainReads = 4096;
-}
+} // namespace
 
 void UseBackend(UsbHidApi *api)
 {
@@ -48,30 +48,19 @@ bool WriteReport()
     return backend->Write(report) == OutputReportLength;
 }
 
-namespace {
-// One report off the queue: a whole one lands in InBuffer, report ID dropped.
-// Returns the backend's count.
-int readOne(bool &whole)
-{
-    std::array<std::uint8_t, ReportBufferSize> report{};
-    const int count = backend->Read(report);
-    whole = count == InputReportLength && count >= 1;
-    if (whole) {
-        const int n = std::min(InputReportLength - 1, int(InBuffer.size()));
-        for (int i = 1; i <= n; ++i)
-            InBuffer[i - 1] = report[i];
-    }
-    return count;
-}
-} // namespace
-
 bool ReadReport()
 {
     if (!backend)
         return false;
-    bool whole = false;
-    readOne(whole);
-    return whole;
+    std::array<std::uint8_t, ReportBufferSize> report{};
+    const int count = backend->Read(report);
+    // Before any device opened the length is 0: an empty read is no report.
+    if (count != InputReportLength || count < 1)
+        return false;
+    const int n = std::min(InputReportLength - 1, int(InBuffer.size()));
+    for (int i = 1; i <= n; ++i)
+        InBuffer[i - 1] = report[i];
+    return true;
 }
 
 void SetCommand(std::uint8_t code)
@@ -80,14 +69,12 @@ void SetCommand(std::uint8_t code)
     OutBuffer[0] = code;
 }
 
-// A report cut short is queued all the same: a drain that stopped at it would
-// leave the reports behind it to be taken for the answer to the next command.
+// Reads until a read is not a whole report: the queue is empty, or what came
+// was cut short. Only a module that floods whole reports faster than we read
+// them is stopped by the bound.
 void Drain()
 {
-    if (!backend)
-        return;
-    bool whole = false;
-    for (int i = 0; i < MaxDrainReads && readOne(whole) > 0; ++i) {
+    for (int i = 0; i < MaxDrainReads && ReadReport(); ++i) {
     }
 }
 

@@ -29,7 +29,8 @@ bool ReadReport();
 
 // Fills OutBuffer bytes 0 to 7 with a command code and zeros.
 void SetCommand(std::uint8_t code);
-// Discards queued input reports, whole ones and ones cut short.
+// Discards queued input reports up to the first read that is not a whole
+// report; a report cut short ends it, and what queued behind it stays.
 void Drain();
 
 } // namespace NonBlockingUSB

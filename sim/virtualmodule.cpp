@@ -16,8 +16,8 @@ VirtualModule::~VirtualModule() = default;
 
 int VirtualModule::Open(int vendorId, int productId, const char *, const char *, const char *deviceName, int)
 {
-    m_open = !faults.absent && !unplugged() && m_instance == 0 && vendorId == 0xC1CA && productId == 0xFFFF
-             && deviceName && QString::fromLatin1(deviceName) == boardName();
+    m_open = !faults.absent && !unplugged() && m_instance == 0 && vendorId == 0xC1CA && productId == 0xFFFF &&
+             deviceName && QString::fromLatin1(deviceName) == boardName();
     return m_open ? 1 : 0;
 }
 
@@ -36,7 +36,8 @@ int VirtualModule::Write(ConstReportBuffer report)
     ++m_writes;
     Payload payload;
     std::copy_n(report.begin() + 1, 8, payload.begin());
-    m_journal->add({m_clock.Now(), JournalEntry::Write, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
+    m_journal->add(
+        {m_clock.Now(), JournalEntry::Write, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
     if (unplugged() || m_writes == faults.failWriteAt)
         return -1;
     receive(payload);
@@ -67,7 +68,10 @@ void VirtualModule::reply(const Payload &payload)
 {
     if (m_writes == faults.loseReplyToWrite)
         return;
-    m_replies.push_back({payload, m_writes == faults.shortReplyToWrite});
+    // Of an answer several reports long, only the first comes cut short.
+    const bool first = m_repliedToWrite != m_writes;
+    m_repliedToWrite = m_writes;
+    m_replies.push_back({payload, first && m_writes == faults.shortReplyToWrite});
 }
 
 void VirtualModule::receive(const Payload &payload)

@@ -31,17 +31,18 @@ public:
 
     // Test hooks. Report numbers count the reports the module received, from 1.
     struct Faults {
-        bool absent = false;          // no device answers Open
-        int unplugAtWrite = 0;        // from this written report on, writes fail and nothing answers
-        int loseReplyToWrite = 0;     // the reply to this written report never comes
-        int shortReplyToWrite = 0;    // the reply to this written report is read back short (5 bytes)
-        int failWriteAt = 0;          // this one write fails (returns -1)
-        bool floodReplies = false;    // every read finds a report (a stuck module)
+        bool absent = false;       // no device answers Open
+        int unplugAtWrite = 0;     // from this written report on, writes fail and nothing answers
+        int loseReplyToWrite = 0;  // the reply to this written report never comes
+        int shortReplyToWrite = 0; // the first report answering this written report comes short (5 bytes)
+        int failWriteAt = 0;       // this one write fails (returns -1)
+        bool floodReplies = false; // every read finds a report (a stuck module)
     };
     Faults faults;
     int writesReceived() const { return m_writes; }
-    // Queues a reply as though the module had sent it (for tests of odd answers).
-    void queueReply(const Payload &payload) { m_replies.push_back({payload, false}); }
+    // Queues a reply as though the module had sent it (for tests of odd answers),
+    // whole or cut short as shortReplyToWrite cuts it.
+    void queueReply(const Payload &payload, bool cutShort = false) { m_replies.push_back({payload, cutShort}); }
     std::size_t queuedReplies() const { return m_replies.size(); }
 
     // The module's parts, for tests and for setting the module up.
@@ -73,6 +74,7 @@ private:
     std::deque<Queued> m_replies;
     int m_instance = 0;
     int m_writes = 0;
+    int m_repliedToWrite = 0; // the written report the last reply answered
     bool m_open = false;
     std::unique_ptr<SimEngine> m_engine;
     std::unique_ptr<SimCalibration> m_calibration;

@@ -17,7 +17,7 @@
 namespace {
 
 enum class Command { Connect, Version, Request, InputsTick, TrackingTick, TestTurbo, Send, Receive, Verify, Program };
-enum class Fault { NoReply, ShortReply, WriteFails, Unplugged, Flood, RefusedRecord };
+enum class Fault { NoReply, ShortReply, WriteFails, Unplugged, Flood, RefusedRecord, ShortQueued };
 
 // Three 32-byte records at 0x4000, 0x4020 and 0x4040: eleven reports after the
 // start report, the reply to record 1 following the command's 6th report.
@@ -76,6 +76,11 @@ struct Bench {
         case Fault::Unplugged: f.unplugAtWrite = report; break;
         case Fault::Flood: f.floodReplies = true; break;
         case Fault::RefusedRecord: rig.module.bootloader().faults.refuseRecord = at; break;
+        case Fault::ShortQueued: // stale reports the command finds queued: 11s, one cut short, 07s
+            rig.module.queueReply({0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11});
+            rig.module.queueReply({0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22, 0x22}, true);
+            rig.module.queueReply({7, 7, 7, 7, 7, 7, 7, 7});
+            break;
         }
     }
     void clearFaults()
@@ -252,10 +257,17 @@ private slots:
             {C::Program, F::Unplugged, 7, {"USB timeout", "USB timeout", "Error!", "programmed 32 bytes"}},
             {C::Program, F::Flood, 1, {"Done!!!", "programmed 96 bytes"}},
             {C::Program, F::RefusedRecord, 2, {"Error!", "programmed 32 bytes"}},
+            // The drain stops at the short report: Connect's second drain takes
+            // the 07s behind it, Receive and Verify take them for the answer
+            // (and the last tables report for the scaling: 95 20 is 24340).
+            {C::Connect, F::ShortQueued, 1, {"Connected KTRM map 42"}},
+            {C::Receive, F::ShortQueued, 1, {"map 7 24340"}},
+            {C::Verify, F::ShortQueued, 1, {"Verified FAILED"}},
         };
         const char *commands[] = {"connect",    "board version", "request", "inputs tick", "tracking tick",
                                   "test turbo", "send",          "receive", "verify",      "program"};
-        const char *faults[] = {"no reply", "short reply", "write fails", "unplugged", "flood", "refused record"};
+        const char *faults[] = {"no reply", "short reply",    "write fails", "unplugged",
+                                "flood",    "refused record", "short queued"};
         for (const auto &r : rows)
             QTest::addRow("%s, %s", commands[int(r.command)], faults[int(r.fault)])
                 << r.command << r.fault << r.at << r.shows;
