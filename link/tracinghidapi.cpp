@@ -5,13 +5,10 @@
 TracingHidApi::TracingHidApi(UsbHidApi &inner, const Misc &clock, const QString &path)
     : m_inner(inner), m_clock(clock), m_file(path)
 {
-    // Buffered: a trace line must never add to the protocol's waits. The
-    // stream is flushed when the tuner closes.
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        m_out.setDevice(&m_file);
+    // Unbuffered: one write call per line, microseconds against the protocol's
+    // waits of tens of milliseconds.
+    m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
-
-TracingHidApi::~TracingHidApi() { m_out.flush(); }
 
 int TracingHidApi::Open(int vendorId, int productId, const char *manufacturer, const char *serial,
                         const char *deviceName, int getReportLengths)
@@ -46,11 +43,12 @@ int TracingHidApi::Read(ReportBuffer report)
 
 void TracingHidApi::trace(char direction, const std::uint8_t *payload)
 {
-    if (!m_out.device())
+    if (!m_file.isOpen())
         return;
     char line[64];
     int len = std::snprintf(line, sizeof line, "%lld %c", static_cast<long long>(m_clock.Now()), direction);
     for (int i = 0; i < 8 && len < int(sizeof line) - 4; ++i)
         len += std::snprintf(line + len, sizeof line - size_t(len), " %02X", payload[i]);
-    m_out << line << '\n';
+    line[len++] = '\n';
+    m_file.write(line, len);
 }

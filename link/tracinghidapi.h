@@ -1,17 +1,17 @@
 #pragma once
 // Wraps either HID layer and appends one line per report written and per
-// report read whole: "1234 W 91 00 01 02 03 04 05 06".
+// report read whole: "1234 W 91 00 01 02 03 04 05 06". Each line is handed to
+// the system as it is made, so a tuner that crashes, is killed or hangs leaves
+// the trace complete up to that moment.
 #include "usbhidapi.h"
 
 #include <QFile>
-#include <QTextStream>
 
 class Misc;
 
 class TracingHidApi final : public UsbHidApi {
 public:
     TracingHidApi(UsbHidApi &inner, const Misc &clock, const QString &path);
-    ~TracingHidApi() override;
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_file.errorString(); }
 
@@ -27,6 +27,5 @@ private:
     UsbHidApi &m_inner;
     const Misc &m_clock;
     QFile m_file;
-    QTextStream m_out;
     int m_inputLength = 0;
 };

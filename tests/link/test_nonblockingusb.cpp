@@ -15,6 +15,7 @@ class ScriptedHid final : public UsbHidApi {
 public:
     int openResult = 1, inputLength = 9, outputLength = 9, readCalls = 0;
     std::deque<QByteArray> reads; // whole reports, report ID first
+    bool flood = false;           // once the queue is empty, every read finds a whole report of 01s
 
     void SetInstance(int) override {}
     int Open(int, int, const char *, const char *, const char *, int) override { return openResult; }
@@ -23,6 +24,8 @@ public:
     int Read(ReportBuffer report) override
     {
         ++readCalls;
+        if (reads.empty() && flood)
+            reads.push_back(QByteArray(1, 0) + QByteArray(8, 1));
         if (reads.empty())
             return 0;
         const QByteArray r = reads.front();
@@ -44,28 +47,27 @@ private slots:
         USB::UseBackend(&hid);
     }
 
-    // --trace: one line per report written and per report read whole, never for an empty read.
-    void traceLogsEachReportWithItsTime()
+    // --trace: one line per report written and per report read whole, never for
+    // an empty read, each in the file as soon as the report has gone or come.
+    void traceLogsEachReportWithItsTimeAsItHappens()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("link.trace"));
+        QFile file(dir.filePath(QStringLiteral("link.trace")));
         VirtualMisc clock;
-        {
-            TracingHidApi trace(hid, clock, path);
-            USB::UseBackend(&trace);
-            QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
-            clock.advance(1234);
-            USB::SetCommand(0x91);
-            USB::OutBuffer[2] = 0x01;
-            USB::WriteReport();
-            clock.advance(50);
-            USB::ReadReport(); // nothing queued: no line
-            hid.reads.push_back(QByteArray::fromHex("0002210000000000AB"));
-            USB::ReadReport();
-        }
-        QFile file(path);
+        TracingHidApi trace(hid, clock, file.fileName());
+        USB::UseBackend(&trace);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("1234 W 91 00 01 00 00 00 00 00\n1284 R 02 21 00 00 00 00 00 AB\n"));
+        QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
+        clock.advance(1234);
+        USB::SetCommand(0x91);
+        USB::OutBuffer[2] = 0x01;
+        USB::WriteReport();
+        QCOMPARE(file.readAll(), QByteArray("1234 W 91 00 01 00 00 00 00 00\n"));
+        clock.advance(50);
+        USB::ReadReport(); // nothing queued: no line
+        hid.reads.push_back(QByteArray::fromHex("0002210000000000AB"));
+        USB::ReadReport();
+        QCOMPARE(file.readAll(), QByteArray("1284 R 02 21 00 00 00 00 00 AB\n"));
     }
 
     // A failed open must not ask for lengths, let alone keep them.
@@ -105,17 +107,36 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(USB::InBuffer.data()), 9).toHex(' '), inBuffer.toLatin1());
     }
 
-    void drainEndsAfterTheLastQueuedReport()
+    // The drain reads until a read is not a whole report; what queued behind a short one stays.
+    void drainEndsAtTheFirstReadThatIsNotWhole_data()
     {
-        // Lengths are 0 until a device opens: an empty read must not count as a report.
+        QTest::addColumn<QString>("device");    // closed, open, or flooding once its queue is empty
+        QTest::addColumn<QList<int>>("queued"); // sizes of the queued reports, the n-th carrying n
+        QTest::addColumn<QString>("drained");   // reads made, reports left, InBuffer byte 0
+        QTest::newRow("nothing queued") << "open" << QList<int>{} << "1 0 ee";
+        QTest::newRow("before any open") << "closed" << QList<int>{9} << "1 0 ee";
+        QTest::newRow("three whole") << "open" << QList<int>{9, 9, 9} << "4 0 03";
+        QTest::newRow("short between whole") << "open" << QList<int>{9, 5, 9} << "2 1 01";
+        QTest::newRow("short first") << "open" << QList<int>{5, 9} << "1 1 ee";
+        QTest::newRow("long first") << "open" << QList<int>{10, 9} << "1 1 ee";
+        QTest::newRow("flood of whole reports") << "flooding" << QList<int>{9, 9} << "4096 0 01";
+    }
+    void drainEndsAtTheFirstReadThatIsNotWhole()
+    {
+        QFETCH(QString, device);
+        QFETCH(QList<int>, queued);
+        QFETCH(QString, drained);
+        QVERIFY(device == "closed" || USB::OpenDevice(QStringLiteral("KTRM")));
+        USB::InBuffer.fill(0xEE);
+        for (int n = 1; n <= queued.size(); ++n)
+            hid.reads.push_back((QByteArray(1, 0) + QByteArray(9, char(n))).left(queued[n - 1]));
+        hid.flood = device == "flooding";
         USB::Drain();
-        QCOMPARE(hid.readCalls, 1);
-        QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
-        USB::Drain();
-        QCOMPARE(hid.readCalls, 2);
-        hid.reads.assign(3, QByteArray(9, 1));
-        USB::Drain();
-        QCOMPARE(hid.readCalls, 2 + 4);
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(hid.readCalls)
+                     .arg(hid.reads.size())
+                     .arg(int(USB::InBuffer[0]), 2, 16, QLatin1Char('0')),
+                 drained);
     }
 };
 
