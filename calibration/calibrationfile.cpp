@@ -1,4 +1,5 @@
 #include "calibrationfile.h"
+#include "ansicodec.h"
 #include "cellvalue.h"
 
 #include <QDir>
@@ -151,10 +152,15 @@ FileError write(CalibrationTables &t, QIODevice &out)
             return ioError;
     }
     params.setRow(BoardName);
-    for (QChar ch : params.Text()) {
-        if (ch.unicode() > 255)
-            return error(BadCharacterCode);
-        if (!w.putInteger(qint16(ch.unicode())))
+    // Each character as its code in the set the module's link uses too, a zero
+    // code included, so a name received from the module saves unchanged.
+    const QList<uint> characters = params.Text().toUcs4();
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const auto code = Ansi::Code(char32_t(characters[i]));
+        if (!code)
+            return {BadCharacterCode, QStringLiteral("Board name ") + Ansi::Describe(int(i) + 1, characters[i]) +
+                                          QStringLiteral(" has no code in Windows-1252")};
+        if (!w.putInteger(*code))
             return ioError;
     }
     if (!w.putInteger(0))
@@ -210,7 +216,7 @@ FileError read(CalibrationTables &t, QIODevice &in)
             return error(BadCharacterCode);
         if (name.size() == MaxNameLength)
             return error(NameTooLong);
-        name += QChar(char16_t(*value));
+        name += Ansi::Character(std::uint8_t(*value));
         params.setText(name);
     }
 

@@ -62,14 +62,15 @@ FileError openForWriting(QFile &file);
 FileError recreate(QFile &file);
 
 // Writes the tables. The current cells end on map row 16, column 16, brake
-// column 16 and parameter row 7, column 1. A board name character beyond
-// code 255 stops the writing there.
+// column 16 and parameter row 7, column 1. The board name goes as the codes of
+// its characters in the set of ansicodec.h; a character that set has no code
+// for stops the writing there.
 FileError write(CalibrationTables &tables, QIODevice &out);
 
 // Reads a file into the tables as it goes, then rebuilds the map headings.
 // Stops at the first bad record, leaving what was read so far in the cells and
 // the headings as they were: a file that ends early, a tag other than 5 and 2,
 // a board name code that is not a whole number from 0 to 255, a name longer
-// than MaxNameLength.
+// than MaxNameLength. Codes 1 to 255 become the characters of ansicodec.h's set.
 FileError read(CalibrationTables &tables, QIODevice &in);
 } // namespace CalibrationFile

@@ -1,7 +1,9 @@
 // The WriteSetup stream over arbitrary board names and axis scaling texts,
 // sent to the virtual module: a send that completes leaves the module holding
-// exactly what the window shows, and Receive brings the same name back; a send
-// that stops says where, and the module keeps its setup.
+// exactly what the window shows, its name up to any zero character, and
+// Receive brings that name back; a send that stops says where, and the module
+// keeps its setup.
+#include "ansicodec.h"
 #include "cellvalue.h"
 #include "fuzzcheck.h"
 #include "journal.h"
@@ -78,10 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray setupStart = journal.writes().at(MessageSet::TablesReports).payload;
     FUZZ_CHECK(std::uint8_t(setupStart[0]) == MessageSet::WriteSetup && std::uint8_t(setupStart[1]) == n);
 
-    QByteArray expected;
+    // Every character went as its code, a zero code among them, and zeros to
+    // the end; the module keeps the name up to its first zero.
+    QByteArray codes;
     for (uint c : characters)
-        expected.append(char(*MessageSet::ToWindows1252(char32_t(c))));
-    FUZZ_CHECK(held.boardName == expected);
+        codes.append(char(*Ansi::Code(char32_t(c))));
+    QByteArray setup;
+    for (const auto &write : journal.writes().mid(MessageSet::TablesReports))
+        setup += write.payload;
+    FUZZ_CHECK(setup.mid(12) == codes + QByteArray(setup.size() - 12 - codes.size(), '\0'));
+    FUZZ_CHECK(held.boardName == codes.left(codes.indexOf('\0')));
     auto rpm = [](int v) { return quint16((v / 256 & 0xFF) << 8 | (v & 0xFF)); };
     FUZZ_CHECK(held.rpmStart == rpm(cellInteger(tables, RpmStart)));
     FUZZ_CHECK(held.rpmIncrement == rpm(cellInteger(tables, RpmIncrement)));
@@ -91,8 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CalibrationTables back;
     SetUpGrids(back);
     FUZZ_CHECK(Transfer::Receive(back, misc).outcome == Transfer::ReceiveResult::Complete);
-    FUZZ_CHECK(back.param(BoardName) ==
-               QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size()));
+    const QString shown =
+        QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
+    FUZZ_CHECK(back.param(BoardName) == shown.left(shown.indexOf(QChar(0))));
     NonBlockingUSB::UseBackend(nullptr);
     return 0;
 }

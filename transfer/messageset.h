@@ -3,8 +3,6 @@
 // from the module, the layout of its two blocks and how each field is encoded.
 // The module knows a field only by its position in the stream, so these are
 // the one place the positions and widths are written down.
-#include <QChar>
-#include <QString>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -21,7 +19,7 @@ inline constexpr int ReportBytes = 8;
 inline constexpr int TablesStreamBytes = 280;
 inline constexpr int TablesReports = TablesStreamBytes / ReportBytes;
 // The setup block's length byte can count at most 248 bytes, which leaves room
-// for a name of 236 characters.
+// for a name of 236 characters, each one byte: its code in the set of ansicodec.h.
 inline constexpr int MaxBoardNameLength = 236;
 
 // The integer a numeric cell goes to the module as: the nearest integer, a
@@ -38,13 +36,6 @@ std::uint8_t LimitField(double integer);
 std::optional<std::array<std::uint8_t, 2>> RpmField(double integer);
 inline constexpr double RpmFieldMin = -255;
 inline constexpr double RpmFieldMax = 65535;
-
-// The module's 8-bit character set is Windows-1252. The five codes that set
-// leaves unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control
-// characters of the same number, as Windows maps them, so every byte the
-// module sends can be shown and sent back unchanged.
-std::optional<std::uint8_t> ToWindows1252(char32_t character);
-QChar FromWindows1252(std::uint8_t code);
 
 // The setup block for a name of `nameLength` characters: p fill bytes after
 // the name's zero, and n, the length byte, counting the bytes after itself.

@@ -1,4 +1,5 @@
 #include "transfer.h"
+#include "ansicodec.h"
 #include "cellvalue.h"
 #include "messageset.h"
 #include "misc.h"
@@ -109,7 +110,7 @@ NameRead collectName(bool firstArrived)
             usb::Drain();
             break;
         }
-        out.name += FromWindows1252(byte);
+        out.name += Ansi::Character(byte);
     }
     return out;
 }
@@ -124,15 +125,8 @@ QString numberProblem(const QString &text, double integer, const QString &allowe
 
 QString characterProblem(int position, char32_t character)
 {
-    const QString code = QString::number(uint(character), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-    // A control character shows as nothing in a message box; its code says which it is.
-    const bool control = character < 0x20 || (character >= 0x7F && character < 0xA0);
-    const QString which =
-        control
-            ? QStringLiteral("character %1 (U+%2)").arg(position).arg(code)
-            : QStringLiteral("character %1, \"%2\" (U+%3),").arg(position).arg(QString::fromUcs4(&character, 1), code);
-    return which + QStringLiteral(" is not one the module can store in a name: it takes the characters of "
-                                  "Windows-1252 except the zero character");
+    return Ansi::Describe(position, character) +
+           QStringLiteral(" is not one the module can store in a name: it takes the characters of Windows-1252");
 }
 
 const QString ByteRange = QStringLiteral("0 to 255");
@@ -250,10 +244,8 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     visit(params, BoardName, 1);
     for (int i = 0; i < length; ++i) {
         const char32_t character = characters[i];
-        const auto code = ToWindows1252(character);
-        // A zero character would end the name early at the module, which would
-        // then hold a different name than the window shows.
-        if (!code || *code == 0)
+        const auto code = Ansi::Code(character);
+        if (!code)
             return stop(parameterLabel(BoardName), characterProblem(i + 1, character));
         out.put(*code);
     }
