@@ -86,8 +86,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("reportsWritten");
         QTest::addColumn<QString>("what"); // the message between "Send stopped at " and what was sent
-        const QString charset = QStringLiteral(" is not one the module can store in a name: it takes the characters "
-                                               "of Windows-1252 except the zero character.");
+        const QString charset =
+            QStringLiteral(" is not one the module can store in a name: it takes the characters of Windows-1252.");
         row("map 255.5 rounds to 256", 1, 3, 5, "255.5", 4,
             "map row 3, column 5: it holds \"255.5\", which counts as 256, outside the range 0 to 255.");
         row("brake negative", 2, 0, 16, "-1", 34, "brake column 16: it holds -1, outside the range 0 to 255.");
@@ -98,8 +98,8 @@ private slots:
             "Board Name: it has 237 characters, and the module takes at most 236.");
         row("name character outside Windows-1252", 3, int(BoardName), 1, QString::fromUtf8("ABΩ"), 36,
             QString::fromUtf8("Board Name: character 3, \"Ω\" (U+03A9),") + charset);
-        row("zero character in the name", 3, int(BoardName), 1, QStringLiteral("A") + QChar(0) + QStringLiteral("B"),
-            36, "Board Name: character 2 (U+0000)" + charset);
+        row("control character outside Windows-1252", 3, int(BoardName), 1, QStringLiteral("A\u0080B"), 36,
+            "Board Name: character 2 (U+0080)" + charset);
     }
     void fieldItsEncodingCannotCarryStopsTheSendThere()
     {
