@@ -6,7 +6,9 @@
 #include <hidapi/hidapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cwchar>
+#include <unistd.h>
 
 namespace {
 // What the transport's 9-byte payload buffers hold, report ID byte included.
@@ -48,12 +50,13 @@ void HidApiBackend::close()
 int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, const char *serial,
                         const char *deviceName, int)
 {
-    hid_device_info *list = hid_enumerate(static_cast<unsigned short>(vendorId), static_cast<unsigned short>(productId));
+    hid_device_info *list =
+        hid_enumerate(static_cast<unsigned short>(vendorId), static_cast<unsigned short>(productId));
     QByteArray path;
     int seen = 0;
     for (auto *d = list; d; d = d->next) {
-        if (!productMatches(d->product_string, deviceName) || !textMatches(d->manufacturer_string, manufacturer)
-            || !textMatches(d->serial_number, serial))
+        if (!productMatches(d->product_string, deviceName) || !textMatches(d->manufacturer_string, manufacturer) ||
+            !textMatches(d->serial_number, serial))
             continue;
         if (seen++ == m_instance) {
             path = d->path;
@@ -61,6 +64,7 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
         }
     }
     hid_free_enumeration(list);
+    m_problem = OpenProblem::NoDevice;
     if (path.isEmpty())
         return 0;
 
@@ -73,11 +77,14 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
 
     close();
     m_device = reinterpret_cast<hid_device_ *>(hid_open_path(path.constData()));
-    if (!m_device)
+    if (!m_device) {
+        m_problem = problemOpening(path);
         return 0;
+    }
     hid_set_nonblocking(reinterpret_cast<hid_device *>(m_device), 1);
     m_inputLength = lengths.input;
     m_outputLength = lengths.output;
+    m_problem = OpenProblem::None;
     return 1;
 }
 
@@ -109,6 +116,15 @@ int HidApiBackend::Read(ReportBuffer report)
         return 0;
     report[0] = 0;
     return got + 1;
+}
+
+UsbHidApi::OpenProblem problemOpening(const QByteArray &devicePath)
+{
+    // hidapi keeps no errno of its own; asking again is what tells a missing
+    // permission from a device that went away.
+    if (::access(devicePath.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
+        return UsbHidApi::OpenProblem::NotPermitted;
+    return UsbHidApi::OpenProblem::NoDevice;
 }
 
 QString sysfsDescriptorPath(const QByteArray &devicePath)

@@ -20,10 +20,12 @@ public:
     void GetReportLengths(int *inputLength, int *outputLength) override;
     int Write(ConstReportBuffer report) override;
     int Read(ReportBuffer report) override;
+    OpenProblem LastOpenProblem() const override { return m_problem; }
 
 private:
     void close();
     hid_device_ *m_device = nullptr;
+    OpenProblem m_problem = OpenProblem::None;
     int m_instance = 0;
     int m_inputLength = 9;
     int m_outputLength = 9;
@@ -37,6 +39,11 @@ struct ReportLengths {
     int output = 9;
 };
 ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor);
+
+// Why a device node that was found could not be opened: NotPermitted when
+// this user may not read and write it (the udev rule is missing), NoDevice
+// for anything else, such as a node that went away in the meantime.
+UsbHidApi::OpenProblem problemOpening(const QByteArray &devicePath);
 
 // Where Linux shows the descriptor of a hidraw node such as /dev/hidraw3.
 QString sysfsDescriptorPath(const QByteArray &devicePath);

@@ -21,6 +21,7 @@ public:
     void GetReportLengths(int *inputLength, int *outputLength) override;
     int Write(ConstReportBuffer report) override;
     int Read(ReportBuffer report) override;
+    OpenProblem LastOpenProblem() const override { return m_inner.LastOpenProblem(); }
 
 private:
     void trace(char direction, const std::uint8_t *payload);

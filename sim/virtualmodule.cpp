@@ -16,8 +16,10 @@ VirtualModule::~VirtualModule() = default;
 
 int VirtualModule::Open(int vendorId, int productId, const char *, const char *, const char *deviceName, int)
 {
-    m_open = !faults.absent && !unplugged() && m_instance == 0 && vendorId == 0xC1CA && productId == 0xFFFF &&
-             deviceName && QString::fromLatin1(deviceName) == boardName();
+    const bool present = !faults.absent && !unplugged() && m_instance == 0 && vendorId == 0xC1CA &&
+                         productId == 0xFFFF && deviceName && QString::fromLatin1(deviceName) == boardName();
+    m_open = present && !faults.denied;
+    m_problem = m_open ? OpenProblem::None : present ? OpenProblem::NotPermitted : OpenProblem::NoDevice;
     return m_open ? 1 : 0;
 }
 

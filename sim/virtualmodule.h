@@ -32,6 +32,7 @@ public:
     // Test hooks. Report numbers count the reports the module received, from 1.
     struct Faults {
         bool absent = false;       // no device answers Open
+        bool denied = false;       // the device is there, but this user may not open it
         int unplugAtWrite = 0;     // from this written report on, writes fail and nothing answers
         int loseReplyToWrite = 0;  // the reply to this written report never comes
         int shortReplyToWrite = 0; // the first report answering this written report comes short (5 bytes)
@@ -57,6 +58,7 @@ public:
     void GetReportLengths(int *inputLength, int *outputLength) override;
     int Write(ConstReportBuffer report) override;
     int Read(ReportBuffer report) override;
+    OpenProblem LastOpenProblem() const override { return m_problem; }
 
 private:
     void receive(const Payload &payload);
@@ -76,6 +78,7 @@ private:
     int m_writes = 0;
     int m_repliedToWrite = 0; // the written report the last reply answered
     bool m_open = false;
+    OpenProblem m_problem = OpenProblem::None;
     std::unique_ptr<SimEngine> m_engine;
     std::unique_ptr<SimCalibration> m_calibration;
     std::unique_ptr<SimBootloader> m_bootloader;

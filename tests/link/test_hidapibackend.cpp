@@ -1,7 +1,12 @@
-// Report lengths from report descriptors, as the hidapi backend reads them.
+// Report lengths from report descriptors, and why an open failed, as the hidapi backend tells them.
 #include "hidapibackend.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(UsbHidApi::OpenProblem)
 
 class TestHidApiBackend : public QObject {
     Q_OBJECT
@@ -30,9 +35,39 @@ private slots:
     void noDeviceMeansOpenFailsAndReadFindsNothing()
     {
         HidApiBackend hid;
+        QCOMPARE(hid.LastOpenProblem(), UsbHidApi::OpenProblem::None);
         QVERIFY(hid.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1) != 1);
+        QCOMPARE(hid.LastOpenProblem(), UsbHidApi::OpenProblem::NoDevice);
         std::array<std::uint8_t, ReportBufferSize> buffer{};
         QCOMPARE(hid.Read(buffer), 0);
+    }
+
+    // A node found but not opened: missing permission points to the udev rule.
+    void problemOpeningTellsAMissingPermission_data()
+    {
+        QTest::addColumn<QString>("node"); // what stands at the device path
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<UsbHidApi::OpenProblem>("problem");
+        QTest::newRow("gone") << "" << 0 << UsbHidApi::OpenProblem::NoDevice;
+        QTest::newRow("read and write") << "file" << 0600 << UsbHidApi::OpenProblem::NoDevice;
+        QTest::newRow("read only") << "file" << 0400 << UsbHidApi::OpenProblem::NotPermitted;
+        QTest::newRow("no access") << "file" << 0 << UsbHidApi::OpenProblem::NotPermitted;
+    }
+    void problemOpeningTellsAMissingPermission()
+    {
+        QFETCH(QString, node);
+        QFETCH(int, mode);
+        QFETCH(UsbHidApi::OpenProblem, problem);
+        if (problem == UsbHidApi::OpenProblem::NotPermitted && ::geteuid() == 0)
+            QSKIP("root may open any node");
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("hidraw0")));
+        if (!node.isEmpty()) {
+            QFile file(QString::fromLocal8Bit(path));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(::chmod(path.constData(), mode_t(mode)) == 0);
+        }
+        QCOMPARE(problemOpening(path), problem);
     }
 };
 

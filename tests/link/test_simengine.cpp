@@ -10,6 +10,33 @@
 class TestSimEngine : public QObject {
     Q_OBJECT
 private slots:
+    // Only its own board name opens it; a module there but forbidden says so.
+    void openFindsItsBoardAndSaysWhyNot_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("opened"); // Open's result, then the problem it leaves
+        QTest::newRow("present") << "" << QByteArray("KTRM") << "1 0";
+        QTest::newRow("other board's name") << "" << QByteArray("PNDX") << "0 1";
+        QTest::newRow("case differs") << "" << QByteArray("ktrm") << "0 1";
+        QTest::newRow("absent") << "absent" << QByteArray("KTRM") << "0 1";
+        QTest::newRow("denied") << "denied" << QByteArray("KTRM") << "0 2";
+        QTest::newRow("denied, other name") << "denied" << QByteArray("PNDX") << "0 1";
+    }
+    void openFindsItsBoardAndSaysWhyNot()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, opened);
+        VirtualMisc clock;
+        VirtualModule module(clock);
+        QCOMPARE(int(module.LastOpenProblem()), 0);
+        module.faults.absent = fault == "absent";
+        module.faults.denied = fault == "denied";
+        const int result = module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, name.constData(), -1);
+        QCOMPARE(QStringLiteral("%1 %2").arg(result).arg(int(module.LastOpenProblem())), opened);
+    }
+
     void breakpointIsTheLastAtOrBelow()
     {
         QStringList indices;
