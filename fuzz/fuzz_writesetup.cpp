@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const auto &write : journal.writes().mid(MessageSet::TablesReports))
         setup += write.payload;
     FUZZ_CHECK(setup.mid(12) == codes + QByteArray(setup.size() - 12 - codes.size(), '\0'));
-    FUZZ_CHECK(held.boardName == codes.left(codes.indexOf('\0')));
+    FUZZ_CHECK(held.boardName == codes.split('\0').constFirst());
     auto rpm = [](int v) { return quint16((v / 256 & 0xFF) << 8 | (v & 0xFF)); };
     FUZZ_CHECK(held.rpmStart == rpm(cellInteger(tables, RpmStart)));
     FUZZ_CHECK(held.rpmIncrement == rpm(cellInteger(tables, RpmIncrement)));
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(Transfer::Receive(back, misc).outcome == Transfer::ReceiveResult::Complete);
     const QString shown =
         QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
-    FUZZ_CHECK(back.param(BoardName) == shown.left(shown.indexOf(QChar(0))));
+    FUZZ_CHECK(back.param(BoardName) == shown.section(QChar(0), 0, 0));
     NonBlockingUSB::UseBackend(nullptr);
     return 0;
 }
