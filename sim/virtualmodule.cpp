@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+namespace {
+constexpr std::size_t MaxQueuedReports = 64;
+}
+
 VirtualModule::VirtualModule(const Misc &clock, Board board)
     : m_clock(clock), m_board(board), m_engine(std::make_unique<SimEngine>()),
       m_calibration(std::make_unique<SimCalibration>()), m_bootloader(std::make_unique<SimBootloader>())
@@ -38,8 +42,7 @@ int VirtualModule::Write(ConstReportBuffer report)
     ++m_writes;
     Payload payload;
     std::copy_n(report.begin() + 1, 8, payload.begin());
-    m_journal->add(
-        {m_clock.Now(), JournalEntry::Write, QByteArray(reinterpret_cast<const char *>(payload.data()), 8), 0});
+    record(JournalEntry::Write, payload.data(), 8);
     if (unplugged() || m_writes == faults.failWriteAt)
         return -1;
     receive(payload);
@@ -49,7 +52,7 @@ int VirtualModule::Write(ConstReportBuffer report)
 int VirtualModule::Read(ReportBuffer report)
 {
     if (!m_open || unplugged() || (m_replies.empty() && !faults.floodReplies)) {
-        m_journal->add({m_clock.Now(), JournalEntry::Read, {}, 0});
+        record(JournalEntry::Read, nullptr, 0);
         return 0;
     }
     Queued queued{};
@@ -61,14 +64,22 @@ int VirtualModule::Read(ReportBuffer report)
     const int payloadBytes = queued.truncated ? 4 : 8;
     report[0] = 0;
     std::copy_n(queued.payload.begin(), payloadBytes, report.begin() + 1);
-    m_journal->add({m_clock.Now(), JournalEntry::Read,
-                    QByteArray(reinterpret_cast<const char *>(queued.payload.data()), payloadBytes), 0});
+    record(JournalEntry::Read, queued.payload.data(), payloadBytes);
     return 1 + payloadBytes;
+}
+
+void VirtualModule::record(JournalEntry::Kind kind, const std::uint8_t *payload, int bytes)
+{
+    if (m_journal)
+        m_journal->add({m_clock.Now(), kind, QByteArray(reinterpret_cast<const char *>(payload), bytes), 0});
 }
 
 void VirtualModule::reply(const Payload &payload)
 {
-    if (m_writes == faults.loseReplyToWrite)
+    // Unread reports queue up to a bound, as in the kernel's own report queue:
+    // what comes on top of a full queue is lost, so a tuner that stops reading
+    // cannot make the module grow.
+    if (m_writes == faults.loseReplyToWrite || m_replies.size() >= MaxQueuedReports)
         return;
     // Of an answer several reports long, only the first comes cut short.
     const bool first = m_repliedToWrite != m_writes;

@@ -47,6 +47,20 @@ private slots:
         QCOMPARE(indices.join(' '), QStringLiteral("0 1 2 14 15 0 0 1 15"));
     }
 
+    // A module left running records nothing without a journal, and holds at most 64 unread reports.
+    void moduleKeepsNothingPerReport()
+    {
+        VirtualMisc clock;
+        VirtualModule module(clock);
+        QCOMPARE(module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1), 1);
+        std::array<std::uint8_t, ReportBufferSize> report{0, LinkCommand::BoardVersion};
+        for (int i = 0; i < 100; ++i)
+            module.Write(report);
+        module.Read(report);
+        QCOMPARE(QStringLiteral("%1 %2").arg(module.queuedReplies()).arg(module.journal().entries().size()),
+                 QStringLiteral("63 0"));
+    }
+
     // Inputs and operating point as the tuner decodes them, against the engine at that moment.
     void ktrmRepliesCarryTheEngine()
     {
