@@ -17,14 +17,15 @@ Report end() { return {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}; }
 
 Report header(const S19Record &record)
 {
-    // The address the window accepted, most significant byte first. For a
-    // whole address field that is the text widened with MakeLen8 and read in
-    // pairs; a field cut short by the line's end (an odd number of digits)
-    // would read as another address there, one the window never checked.
-    const auto address = quint32(record.address);
+    // The address text widened to 8 digits and read in pairs, most significant
+    // first. For a whole address field that is the address the window
+    // accepted; a field cut short by the line's end widens to another address,
+    // and the header carries that one: it is built from the text, not the number.
+    QString text = record.addressText;
+    const QStringView digits = MakeLen8(text);
     Report r{};
     for (int i = 0; i < 4; ++i)
-        r[std::size_t(i)] = std::uint8_t(address >> (24 - 8 * i));
+        r[std::size_t(i)] = std::uint8_t(HexStrToDec(digits.mid(2 * i, 2)));
     r[4] = std::uint8_t(record.n);
     return r;
 }

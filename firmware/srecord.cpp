@@ -266,10 +266,11 @@ S19Reader::Validation S19Reader::validate(const AddressWindow &window)
     while (readLine(line)) {
         if (!S19Record::parse(line, r))
             continue;
-        // The module's addresses are 32-bit signed: a record beyond them cannot
-        // be placed in the window at all, so the file is refused whole.
+        // Addresses are worked on as 32-bit signed numbers, and no micro's flash
+        // reaches that far: a file that uses such addresses is not one of ours.
         if (!r.addressFits)
-            return refuse(recordRefusal(r.fileAddressText, " has an address beyond 32 bits."));
+            return refuse(recordRefusal(r.fileAddressText, " has an address above 7FFFFFFF, more than the tuner "
+                                                           "can handle."));
         if (!window.accepts(r.address))
             continue;
         if (r.n % 4 != 0)
@@ -281,7 +282,8 @@ S19Reader::Validation S19Reader::validate(const AddressWindow &window)
         if (r.n > MaxRecordBytes)
             return refuse(recordRefusal(r.fileAddressText, " has more than 32 data bytes."));
         if (qAddOverflow(total, r.n, &total))
-            return refuse(recordRefusal(r.fileAddressText, " takes the byte total beyond 32 bits."));
+            return refuse(recordRefusal(r.fileAddressText, " takes the file's data beyond 2147483647 bytes, more "
+                                                           "than the tuner can count."));
         ++records;
     }
     if (m_readFailed)
@@ -297,7 +299,7 @@ S19Reader::Validation S19Reader::validate(const AddressWindow &window)
 bool S19Reader::next(const AddressWindow &window, S19Record &record)
 {
     while (readLine(m_line)) {
-        // An address beyond 32 bits was refused by the validation pass; should
+        // An address above 7FFFFFFF was refused by the validation pass; should
         // the file have changed since, such a record is never sent.
         if (S19Record::parse(m_line, record) && record.addressFits && window.accepts(record.address))
             return true;
