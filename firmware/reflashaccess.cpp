@@ -2,10 +2,10 @@
 #include "cellvalue.h"
 
 #include <QRandomGenerator>
-#include <QTime>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace ReflashAccess {
 
@@ -31,12 +31,13 @@ static_assert(largestResponse() <= std::numeric_limits<qint32>::max(), "every re
 
 } // namespace
 
-qint32 DrawKey(QRandomGenerator &generator) { return qint32(generator.generateDouble() * MaxKey + 1); }
-
-qint32 DrawKey()
+qint32 KeyGenerator::draw(qint64 timeOfDayMs)
 {
-    QRandomGenerator generator(quint32(QTime::currentTime().msecsSinceStartOfDay()));
-    return DrawKey(generator);
+    // Reseeded from what the generator holds and the time together: the same
+    // millisecond twice draws afresh instead of repeating the last key.
+    std::seed_seq seeds{m_generator.generate(), m_generator.generate(), quint32(timeOfDayMs)};
+    m_generator.seed(seeds);
+    return qint32(m_generator.generateDouble() * MaxKey + 1);
 }
 
 QString DefaultEntry() { return QStringLiteral("000000"); }

@@ -3,19 +3,27 @@
 // shown, and only the response that belongs to that key opens the window.
 // Service staff get the response from the reflash-response tool, never from
 // the tuner, which neither shows nor keeps it.
+#include <QRandomGenerator>
 #include <QString>
 #include <optional>
-
-class QRandomGenerator;
 
 namespace ReflashAccess {
 
 inline constexpr qint32 MinKey = 1;
 inline constexpr qint32 MaxKey = 100000;
 
-// A key from 1 to 100000 drawn from a generator reseeded from the time of day.
-qint32 DrawKey();
-qint32 DrawKey(QRandomGenerator &generator);
+// The keys of one session come from one generator, and every draw mixes the
+// time of day into it: two prompts in the same millisecond still show
+// different keys, where a generator built afresh from the clock would repeat.
+class KeyGenerator {
+public:
+    explicit KeyGenerator(quint32 seed) : m_generator(seed) {}
+    // A key from 1 to 100000; timeOfDayMs counts from midnight.
+    qint32 draw(qint64 timeOfDayMs);
+
+private:
+    QRandomGenerator m_generator;
+};
 
 // What the input box holds when it opens: six digits, the same for every key,
 // and never a response.
