@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -117,24 +118,26 @@ bool frmBootloader::eventFilter(QObject *watched, QEvent *event)
 // be left half programmed. "Program" stops a run; the window closes after.
 void frmBootloader::closeEvent(QCloseEvent *event)
 {
-    if (m_run.running())
+    if (m_run.running()) {
         event->ignore();
-    else
-        QWidget::closeEvent(event);
+        return;
+    }
+    QWidget::closeEvent(event);
+    if (m_quitWhenClosed)
+        QCoreApplication::quit();
 }
 
 void frmBootloader::cmdProgram_Click() { m_run.program(*this); }
 
-// A cancelled dialog leaves the file name as it was: the user kept it.
+// The field takes whatever the dialog gives, an empty name when cancelled;
+// a run with no name then ends quietly.
 void frmBootloader::txtFilename_DblClick()
 {
     FileDialogRequest request;
     request.filter = QStringLiteral("All Files (*.*)|*.*|S19 Files (*.s19)|*.s19");
     request.filterIndex = 2;
     request.initialDir = m_initialDir;
-    const QString chosen = m_dialogs.OpenFileName(request);
-    if (!chosen.isEmpty())
-        txtFilename->setText(chosen);
+    txtFilename->setText(m_dialogs.OpenFileName(request));
 }
 
 Micro frmBootloader::selectedMicro() const

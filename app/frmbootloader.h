@@ -43,6 +43,9 @@ public:
 
     // True from the start of a run until it ends.
     bool busy() const { return m_run.busy(); }
+    // For when the main window has gone while a run kept this one open: this
+    // is the last window, and closing it ends the tuner.
+    void quitWhenClosed() { m_quitWhenClosed = true; }
 
 public slots:
     void cmdProgram_Click();
@@ -75,6 +78,7 @@ private:
     std::function<void(bool)> m_holdLink;
     std::function<bool()> m_linkBusy;
     QString m_linkBusyText;
+    bool m_quitWhenClosed = false;
     static constexpr int ProgressPaintMs = 250;
     QElapsedTimer m_progressPainted; // since the bar was last painted at once
 };
