@@ -124,6 +124,8 @@ private slots:
             "Line 8000 not multiple of 4.  Please recreate s19 file");
         row("more than 32 bytes", "S1274000" + QByteArray(72, '0'), defaults, 0,
             "Line 4000 has more than 32 data bytes.  Please recreate s19 file");
+        row("S3 address above 7FFFFFFF", at({0x4000}) + rec("S3", "90000000"), defaults, 0,
+            "Line 90000000 has an address above 7FFFFFFF, more than the tuner can handle.  Please recreate s19 file");
         row("every line end", s16 + "\r\n\r\n" + s16 + "\n\r" + s16 + "\r" + s16, defaults, 0, "64/4");
         row("long line across chunks", s16 + QByteArray(100000, 'F') + "\n" + s16, defaults, 0, "32/2");
     }
@@ -159,6 +161,11 @@ private slots:
 
     void promptShowsTheKeyAndOnlyItsResponseOpens()
     {
+        // One generator, the time of day mixed in: the same millisecond twice gives two keys.
+        ReflashAccess::KeyGenerator keys(1);
+        const qint32 drawn = keys.draw(43200000);
+        QCOMPARE(QStringLiteral("%1 %2").arg(drawn).arg(keys.draw(43200000)), "69785 10587");
+
         Rig rig;
         answerWith(rig, [](qint32 key) { return response(key + 1 > ReflashAccess::MaxKey ? key - 1 : key + 1); });
         rig.window->mnuReflash_Click();
@@ -199,14 +206,14 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(w.Frame2->layout()->indexOf(w.optMicro[i]), i); // top to bottom
 
-        // A double-click offers the S19 files; cancelled, the dialog leaves the name the user had.
+        // A double-click offers the S19 files; cancelled, the dialog's empty name replaces the one chosen before.
         b.rig.dialogs.fileAnswers << QStringLiteral("/images/new.s19");
         QTest::mouseDClick(w.txtFilename, Qt::LeftButton);
-        w.txtFilename_DblClick();
         const auto &shown = b.rig.dialogs.shown;
         QCOMPARE(w.txtFilename->text() + " " + shown[0].filter + " " + QString::number(shown[0].filterIndex),
                  "/images/new.s19 All Files (*.*)|*.*|S19 Files (*.s19)|*.s19 2");
-        QCOMPARE(shown.size(), 2);
+        w.txtFilename_DblClick();
+        QCOMPARE(w.txtFilename->text() + " " + QString::number(shown.size()), " 2");
     }
 
     void recordGoesOutAsHeaderAndFourDataReports_data()
@@ -219,6 +226,9 @@ private slots:
         row("n = 0", rec("S1", "4000", ""), 0, "0000400000000000" + QByteArray(64, '0'));
         row("S3 at 1F000 on AC128", rec("S3", "0001F000", bytes.left(8)), 3,
             "0001F00004000000" + bytes.left(8) + QByteArray(56, '0'));
+        // Accepted at 0x4000, but the header is the text "40001" widened to 00040001.
+        row("S2 address cut short by the line's end", QByteArray("S20840001\r\n"), 0,
+            "0004000104000000" + QByteArray(64, '0'));
     }
     void recordGoesOutAsHeaderAndFourDataReports()
     {
@@ -226,7 +236,7 @@ private slots:
         QFETCH(int, micro);
         Bench b;
         b.window.optMicro[micro]->setChecked(true);
-        b.bootloader.setFlash(0x3FFFF, 0x410, 0x3FFF);
+        b.bootloader.setFlash(0xFFFFF, 0x410, 0x3FFF);
         b.program(line);
         QByteArray sent;
         for (const auto &e : b.rig.journal.writes().mid(1, 5))
@@ -286,6 +296,30 @@ private slots:
         QCOMPARE(b.rig.dialogs.messages(), QStringList{"Done!!!"});
         QCOMPARE(b.rig.dialogs.shown[0].title + " " + b.window.txtAddress->text(), "Marlow VGT Tuner 004420");
         QVERIFY(!b.window.busy() && b.window.ProgressBar1->value() == 0 && !b.rig.window->linkBusy());
+    }
+
+    // Closed during a run, the main window leaves the firmware window to finish
+    // it; when that last window closes, the application's event loop ends.
+    void tunerEndsWithItsLastWindow()
+    {
+        Bench b;
+        b.rig.window->show();
+        b.rig.misc.duringEvents = [&] {
+            if (b.rig.window->isVisible()) {
+                b.rig.window->close();
+                QCoreApplication::processEvents(); // the application tries to quit; the run's window refuses
+            }
+        };
+        QTimer::singleShot(0, &b.window, [&b] {
+            b.program(rec("S1", "4000"));
+            QVERIFY(b.window.isVisible());
+            b.window.close();
+        });
+        QTimer stuck; // fires only when the loop would not end
+        connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        stuck.start(10000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(b.rig.dialogs.messages(), QStringList{"Done!!!"});
     }
 
     // How a run ends by the replies, a second press on Program, the link and the
