@@ -217,11 +217,13 @@ void frmVGT_Tuner::Form_Unload()
 {
     tmrAutoRequest.stop();
     // The graph and firmware windows belong to this window: they go with it,
-    // and so does the process.
+    // and so does the process. A programming run keeps its window open until
+    // the run ends; the process then ends when that window closes, instead of
+    // running on with no window at all.
     if (m_graph)
         m_graph->close();
-    if (m_bootloader)
-        m_bootloader->close();
+    if (m_bootloader && !m_bootloader->close())
+        m_bootloader->quitWhenClosed();
 }
 
 void frmVGT_Tuner::setStatus(const QString &text) { statusPanel->setText(text); }
