@@ -138,6 +138,9 @@ void frmVGT_Tuner::buildWindow()
     statusPanel->setObjectName(QStringLiteral("StatusBar1Panel1"));
     statusPanel->setMinimumWidth(160);
     statusBar()->addWidget(statusPanel);
+    statusReason = new QLabel;
+    statusReason->setObjectName(QStringLiteral("StatusBar1Panel2"));
+    statusBar()->addWidget(statusReason, 1);
     statusBar()->setSizeGripEnabled(false);
 
     tmrAutoRequest.setInterval(300);

@@ -48,7 +48,8 @@ public:
     QLineEdit *txtInputs[3] = {};
     QLabel *lblAtIdle = nullptr;
     QLabel *lblExhBrakeSwPressed = nullptr;
-    QLabel *statusPanel = nullptr; // StatusBar1, first panel
+    QLabel *statusPanel = nullptr;  // StatusBar1, first panel
+    QLabel *statusReason = nullptr; // second panel: why a connect found no module
     QTimer tmrAutoRequest;
     QTimer tmrIndex;
     bool GraphShown = false;

@@ -9,6 +9,29 @@
 #include <QLabel>
 #include <QLineEdit>
 
+namespace {
+
+// Why the last Open found no device, as far as the HID layer can tell.
+UsbHidApi::OpenProblem lastOpenProblem()
+{
+    const UsbHidApi *api = NonBlockingUSB::Backend();
+    return api ? api->LastOpenProblem() : UsbHidApi::OpenProblem::None;
+}
+
+// A module this user may not open outweighs a board name nobody answers to:
+// the KTRM may be there without access while no PNDX is.
+QString connectProblemText(UsbHidApi::OpenProblem ktrm, UsbHidApi::OpenProblem pndx)
+{
+    using P = UsbHidApi::OpenProblem;
+    if (ktrm == P::NotPermitted || pndx == P::NotPermitted)
+        return QStringLiteral("Module found but not accessible: install the udev rule (see README)");
+    if (ktrm == P::NoDevice || pndx == P::NoDevice)
+        return QStringLiteral("No module found on USB");
+    return {};
+}
+
+} // namespace
+
 void frmVGT_Tuner::mnuConnect_Click()
 {
     // Opening the device again, draining and receiving in the middle of a
@@ -17,7 +40,10 @@ void frmVGT_Tuner::mnuConnect_Click()
         MsgBox(busyMessage());
         return;
     }
+    statusReason->clear();
     NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
+    const UsbHidApi::OpenProblem ktrmProblem =
+        NonBlockingUSB::Connected ? UsbHidApi::OpenProblem::None : lastOpenProblem();
     if (NonBlockingUSB::Connected) {
         setStatus(QStringLiteral("Connected"));
         lblBoard->setText(QStringLiteral("KTRM"));
@@ -33,12 +59,20 @@ void frmVGT_Tuner::mnuConnect_Click()
             lblBoard->setText(QStringLiteral("PNDX"));
         } else {
             setStatus(QStringLiteral("Not Connected"));
+            statusReason->setText(connectProblemText(ktrmProblem, lastOpenProblem()));
         }
     }
 }
 
 void frmVGT_Tuner::mnuDisconnect_Click()
 {
+    // A send pausing between its two blocks must not stop half-way: the module
+    // would keep the new map with its old setup. Refused like every other
+    // module command while a transfer or programming run holds the link.
+    if (linkBusy()) {
+        MsgBox(busyMessage());
+        return;
+    }
     NonBlockingUSB::Connected = false;
     lblBoard->setText(QStringLiteral("No Module"));
     setStatus(QStringLiteral("Not Connected"));

@@ -2,10 +2,12 @@
 // through the main window on virtual time against the virtual module.
 #include "rig.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <utility>
 
 namespace {
 void run(frmVGT_Tuner &w, const QString &command)
@@ -15,7 +17,8 @@ void run(frmVGT_Tuner &w, const QString &command)
         {"Connect", &F::mnuConnect_Click},       {"Request", &F::cmdRequestInputs_Click},
         {"Test Turbo", &F::mnuTest_Click},       {"Board Version", &F::mnuRequestVersion_Click},
         {"Auto tick", &F::tmrAutoRequest_Timer}, {"Index tick", &F::tmrIndex_Timer},
-        {"Clear", &F::cmdClear_Click},           {"Headings", &F::UpdateAxisHeadings}};
+        {"Clear", &F::cmdClear_Click},           {"Headings", &F::UpdateAxisHeadings},
+        {"Disconnect", &F::mnuDisconnect_Click}};
     if (command.endsWith("tick"))
         (command.startsWith("Auto") ? w.chkAutoRequest : w.chkIndex)->setChecked(true);
     if (command == "Index off")
@@ -49,13 +52,17 @@ class TestLinkWindow : public QObject {
 private slots:
     void connectTriesKtrmThenPndx_data()
     {
-        QTest::addColumn<QString>("expected"); // status / board label | first reports
+        QTest::addColumn<QString>("expected"); // status / board label / why not | first reports
         // The row names the board that answers. Only a KTRM connect drains, the report
         // left over first, and then reads the calibration, which drains once more.
-        QTest::newRow("KTRM") << "Connected / KTRM | R R-*2 W90";
-        QTest::newRow("PNDX") << "Connected / PNDX | ";
-        QTest::newRow("none") << "Not Connected / No Module | ";
-        QTest::newRow("none after a KTRM session") << "Not Connected / KTRM | ";
+        QTest::newRow("KTRM") << "Connected / KTRM /  | R R-*2 W90";
+        QTest::newRow("PNDX") << "Connected / PNDX /  | ";
+        QTest::newRow("none") << "Not Connected / No Module / No module found on USB | ";
+        QTest::newRow("none after a KTRM session") << "Not Connected / KTRM / No module found on USB | ";
+        QTest::newRow("KTRM after none") << "Connected / KTRM /  | R R-*2 W90";
+        // A KTRM this user may not open outweighs the PNDX that is not there.
+        QTest::newRow("KTRM denied")
+            << "Not Connected / No Module / Module found but not accessible: install the udev rule (see README) | ";
     }
     void connectTriesKtrmThenPndx()
     {
@@ -65,11 +72,17 @@ private slots:
         auto &w = *rig.window;
         if (answers.endsWith("session"))
             rig.connect();
+        if (answers == "KTRM after none") { // the reason goes with the next connect that finds the module
+            rig.module.faults.absent = true;
+            rig.connect();
+        }
         rig.module.faults.absent = answers.startsWith("none");
+        rig.module.faults.denied = answers.endsWith("denied");
         rig.module.queueReply({0x55});
         w.mnuConnect_Click();
         const QString reports = rig.journal.summary().section(' ', 0, 2);
-        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text() + " | " + reports, expected);
+        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text() + " / " + w.statusReason->text() + " | " + reports,
+                 expected);
         QCOMPARE(NonBlockingUSB::Connected, w.statusPanel->text() == "Connected");
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
@@ -85,10 +98,13 @@ private slots:
             QTest::addRow("%s, PNDX", command) << "KTRM not found | ";
         QTest::newRow("Board Version, PNDX") << "Board Version 0221 | W72 S50 R";
         QTest::newRow("Auto tick, disconnected") << "Board not connected | ";
-        // A transfer holds the link: ticks skip quietly, even when disconnected; Connect would steal its replies.
+        // A transfer holds the link: ticks skip quietly; Connect would steal its replies, and Disconnect would
+        // stop a send half-way.
+        const QString busy = frmVGT_Tuner::busyMessage() + " | ";
         QTest::newRow("Auto tick, held") << " | ";
         QTest::newRow("Index tick, held") << " | ";
-        QTest::newRow("Connect, held") << "The module is busy with a transfer. Try again when it has finished. | ";
+        QTest::newRow("Connect, held") << busy;
+        QTest::newRow("Disconnect, held") << busy;
     }
     void commandsNeedAConnectedKtrm()
     {
@@ -101,12 +117,11 @@ private slots:
             rig.connect();
         if (board == "held")
             w.holdLink(true);
-        if (board == "disconnected")
+        if (board == "disconnected") {
             w.chkAutoRequest->setChecked(true);
-        if (board == "disconnected" || board == "held") {
             w.mnuDisconnect_Click();
             QCOMPARE(w.lblBoard->text() + " / " + w.statusPanel->text(), QStringLiteral("No Module / Not Connected"));
-            QCOMPARE(w.tmrAutoRequest.isActive(), board == "disconnected"); // Disconnect leaves the timer to find out
+            QVERIFY(w.tmrAutoRequest.isActive()); // Disconnect leaves the timer to find out
         }
         bool runningDuringMessage = false;
         rig.dialogs.onShow = [&](const ShownBox &box) {
@@ -115,11 +130,34 @@ private slots:
         };
         run(w, command);
         QCOMPARE(rig.dialogs.messages().join("; ") + " | " + rig.journal.summary(), expected);
+        if (board == "held") // whatever was refused, the link is as it was
+            QCOMPARE(w.lblBoard->text() + " / " + w.statusPanel->text(), QStringLiteral("KTRM / Connected"));
         // A tick that fails unticks its box, and so stops itself, before the message.
         QVERIFY(!runningDuringMessage);
         const bool ticking = command.endsWith("tick") && expected.startsWith(" |");
         QCOMPARE(w.chkAutoRequest->isChecked() || w.chkIndex->isChecked(), ticking);
         QCOMPARE(w.tmrAutoRequest.isActive() || w.tmrIndex.isActive(), ticking);
+    }
+
+    // Disconnect chosen while Send pauses between its blocks is refused; the
+    // setup block follows the tables block and the module holds one calibration.
+    void disconnectDuringSendsPauseIsRefusedAndTheSendFinishes()
+    {
+        Rig rig;
+        rig.connect();
+        auto &w = *rig.window;
+        ClearTables(w.tables);
+        w.tables.params().setTextMatrix(BoardName, 1, QStringLiteral("AB"));
+        bool acted = false;
+        rig.misc.duringEvents = [&] {
+            if (!std::exchange(acted, true))
+                w.menuItem("Connections", "Disconnect")->trigger();
+        };
+        w.mnuSend_Click();
+        QCOMPARE(rig.journal.summary(), QStringLiteral("W91 W00*34 S50 R Wt2000 W78 W00*2 S50 R"));
+        QCOMPARE(rig.journal.writes().at(36).payload.toHex(' '), QByteArray("00 00 00 00 41 42 00 00"));
+        QCOMPARE(rig.dialogs.messages(), QStringList({frmVGT_Tuner::busyMessage(), "Download Complete"}));
+        QCOMPARE(w.lblBoard->text() + " / " + w.statusPanel->text(), QStringLiteral("KTRM / Connected"));
     }
 
     // One session on a KTRM: each step's command, the module's reply (payload bytes, or lost, short or never
