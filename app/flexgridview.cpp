@@ -58,6 +58,14 @@ QPoint FlexGridView::cellAt(QPoint pos) const
     return {-1, -1};
 }
 
+QString FlexGridView::shownText(int row, int col) const
+{
+    // Right-aligned text wider than its cell would lose its start, the part
+    // that says what it is ("arlow VGT Tow"); the end gives way instead.
+    const int room = cellRect(row, col).width() - 4;
+    return fontMetrics().elidedText(m_grid.TextMatrix(row, col), Qt::ElideRight, std::max(room, 0));
+}
+
 FlexGridView::CellLook FlexGridView::look(int row, int col) const
 {
     const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
@@ -139,7 +147,7 @@ void FlexGridView::paintEvent(QPaintEvent *event)
                 p.drawLine(rect.bottomLeft(), rect.bottomRight());
                 p.setPen(fixed ? pal.color(QPalette::ButtonText) : fore);
                 const auto align = fixed && c < m_grid.FixedCols() ? Qt::AlignLeft : Qt::AlignRight;
-                p.drawText(rect.adjusted(2, 0, -2, 0), int(align | Qt::AlignVCenter), m_grid.TextMatrix(r, c));
+                p.drawText(rect.adjusted(2, 0, -2, 0), int(align | Qt::AlignVCenter), shownText(r, c));
                 if (current && !fixed && focused) {
                     QPen pen(pal.color(QPalette::Text));
                     pen.setStyle(Qt::DotLine);
@@ -183,10 +191,7 @@ void FlexGridView::mouseReleaseEvent(QMouseEvent *)
     emit MouseUp();
 }
 
-void FlexGridView::mouseDoubleClickEvent(QMouseEvent *)
-{
-    emit DblClick();
-}
+void FlexGridView::mouseDoubleClickEvent(QMouseEvent *) { emit DblClick(); }
 
 void FlexGridView::keyPressEvent(QKeyEvent *event)
 {

@@ -21,6 +21,9 @@ public:
     // The cell under a point of this widget, or (-1, -1).
     QPoint cellAt(QPoint widgetPos) const;
     static int pixels(int twips) { return (twips + 7) / 15; } // 96 dpi
+    // A cell's text as drawn: cut at the end, with an ellipsis, when it is
+    // wider than the cell.
+    QString shownText(int row, int col) const;
 
     QSize sizeHint() const override;
 

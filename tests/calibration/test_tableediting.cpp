@@ -89,19 +89,31 @@ private slots:
         QTest::addColumn<QString>("outcome"); // data cells holding text @ current cell, then the open edit if any
         // Opening the editor: a typed character replaces the text; space, a double click or a
         // control key bring the cell's own text, all selected.
-        QTest::newRow("typed digit, map") << 1 << "set 4,3=45; click 4,3; type 7" << "4,3=45 @4,3 7|";
-        QTest::newRow("backspace, map") << 1 << "set 4,3=45; click 4,3; key Backspace" << "4,3=45 @4,3 |45 [45]";
-        QTest::newRow("space, brake") << 2 << "set 0,3=45; click 0,3; type  " << "0,3=45 @0,3 |45 [45]";
-        QTest::newRow("dblclick, parameters") << 3 << "set 2,1=45; click 2,1; dblclick 2,1" << "2,1=45 @2,1 |45 [45]";
+        QTest::newRow("typed digit, map") << 1 << "set 4,3=45; click 4,3; type 7"
+                                          << "4,3=45 @4,3 7|";
+        QTest::newRow("backspace, map") << 1 << "set 4,3=45; click 4,3; key Backspace"
+                                        << "4,3=45 @4,3 |45 [45]";
+        QTest::newRow("space, brake") << 2 << "set 0,3=45; click 0,3; type  "
+                                      << "0,3=45 @0,3 |45 [45]";
+        QTest::newRow("dblclick, parameters") << 3 << "set 2,1=45; click 2,1; dblclick 2,1"
+                                              << "2,1=45 @2,1 |45 [45]";
         // One entry fills the dragged block, whichever way it was dragged.
-        QTest::newRow("up and left") << 1 << "drag 5,3 4,2; type 55; key Return" << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
-        QTest::newRow("map Esc") << 1 << "set 7,5=45; click 7,5; type 31; key Escape" << "7,5=45 @7,5";
-        QTest::newRow("map Enter") << 1 << "set 7,5=45; click 7,5; type 31; key Return" << "7,5=31 @7,5";
-        QTest::newRow("map down") << 1 << "click 7,5; type 31; key Down" << "7,5=31 @8,5";
-        QTest::newRow("brake right") << 2 << "click 0,4; type 31; key Right" << "0,4=31 @0,5";
-        QTest::newRow("brake up is typing") << 2 << "click 0,4; type 31; key Up" << "@0,4 31|";
-        QTest::newRow("parameter up to Max Position") << 3 << "click 1,1; type 31; key Up" << "1,1=31 @0,1";
-        QTest::newRow("parameter left is typing") << 3 << "click 2,1; type 31; key Left" << "@2,1 3|1";
+        QTest::newRow("up and left") << 1 << "drag 5,3 4,2; type 55; key Return"
+                                     << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
+        QTest::newRow("map Esc") << 1 << "set 7,5=45; click 7,5; type 31; key Escape"
+                                 << "7,5=45 @7,5";
+        QTest::newRow("map Enter") << 1 << "set 7,5=45; click 7,5; type 31; key Return"
+                                   << "7,5=31 @7,5";
+        QTest::newRow("map down") << 1 << "click 7,5; type 31; key Down"
+                                  << "7,5=31 @8,5";
+        QTest::newRow("brake right") << 2 << "click 0,4; type 31; key Right"
+                                     << "0,4=31 @0,5";
+        QTest::newRow("brake up is typing") << 2 << "click 0,4; type 31; key Up"
+                                            << "@0,4 31|";
+        QTest::newRow("parameter up to Max Position") << 3 << "click 1,1; type 31; key Up"
+                                                      << "1,1=31 @0,1";
+        QTest::newRow("parameter left is typing") << 3 << "click 2,1; type 31; key Left"
+                                                  << "@2,1 3|1";
     }
     void keysAndClicksEditTheGrids()
     {
@@ -122,6 +134,19 @@ private slots:
         } else { // one selected cell again
             QCOMPARE(QPoint(g.ColSel(), g.RowSel()), QPoint(g.Col(), g.Row()));
         }
+    }
+
+    // Text wider than its cell shows its start, in the grid as in the edit box opened on it.
+    void longTextShowsItsBeginning()
+    {
+        EditRig rig;
+        rig.run(3, QStringLiteral("set 7,1=Marlow VGT Towing Special; set 0,1=45"));
+        const QString shown = rig.view(3)->shownText(7, 1);
+        QVERIFY2(shown.startsWith(QStringLiteral("Marlow")) && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QCOMPARE(rig.view(3)->shownText(0, 1), QStringLiteral("45"));
+        rig.run(3, QStringLiteral("dblclick 7,1"));
+        QCOMPARE(rig.edit(3), QStringLiteral("|Marlow VGT Towing Special [Marlow VGT Towing Special]"));
+        QVERIFY(rig.box(3)->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 4); // the caret is in view
     }
 
     void headingsAreRebuiltOnlyWhenAllFourAxisParametersAreFilled()
