@@ -145,9 +145,22 @@ private:
 
     // ----- table editing and files: members added for editing and .dat files -----
 public:
-    // Writes every open edit box into its grid now, as the grid's next move of
-    // its current cell would.
-    void commitOpenEdits();
+    // Held by a command for as long as it may reach cells. Each grid's open
+    // edit is written into its block just before the command first reaches a
+    // cell of that grid, as the grid's leave-cell commit would, also when that
+    // first reach lands on the current cell and so moves nothing. A grid the
+    // command never reaches (a dialog cancelled, a file that cannot be opened,
+    // a module that does not answer) keeps its edit open, text and all.
+    class CommitOnFirstReach {
+    public:
+        explicit CommitOnFirstReach(frmVGT_Tuner &window);
+        ~CommitOnFirstReach();
+        CommitOnFirstReach(const CommitOnFirstReach &) = delete;
+        CommitOnFirstReach &operator=(const CommitOnFirstReach &) = delete;
+
+    private:
+        QList<QMetaObject::Connection> m_watches;
+    };
 
 private:
     void CommitEdit(int grid);

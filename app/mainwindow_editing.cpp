@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -250,10 +251,34 @@ void frmVGT_Tuner::headingCheck()
     UpdateAxisHeadings();
 }
 
-void frmVGT_Tuner::commitOpenEdits()
+frmVGT_Tuner::CommitOnFirstReach::CommitOnFirstReach(frmVGT_Tuner &w)
 {
-    for (int grid = 1; grid <= 3; ++grid)
-        CommitEdit(grid);
+    for (int grid = 1; grid <= 3; ++grid) {
+        if (w.editBox(grid)->isHidden())
+            continue;
+        // A reach that moves the current cell commits through the leave-cell
+        // event. One that lands on the current cell fires no such event and
+        // collapses the selection before anyone hears of it, so the block's
+        // end is taken now and put back for the commit.
+        FlexGrid &g = w.gridView(grid)->grid();
+        const int rowSel = g.RowSel(), colSel = g.ColSel();
+        auto watch = std::make_shared<QMetaObject::Connection>();
+        *watch = connect(&g, &FlexGrid::changed, &w, [&w, &g, grid, rowSel, colSel, watch] {
+            QObject::disconnect(*watch);
+            if (w.editBox(grid)->isHidden())
+                return;
+            g.setRowSel(rowSel);
+            g.setColSel(colSel);
+            w.CommitEdit(grid);
+        });
+        m_watches << *watch;
+    }
+}
+
+frmVGT_Tuner::CommitOnFirstReach::~CommitOnFirstReach()
+{
+    for (const auto &watch : std::as_const(m_watches))
+        QObject::disconnect(watch);
 }
 
 void frmVGT_Tuner::msflexgrid1_KeyDown(int key, Qt::KeyboardModifiers shift)
@@ -311,7 +336,7 @@ void frmVGT_Tuner::mnuClearTable_Click()
 {
     // An open edit goes in first; the clearing then empties it with the rest
     // instead of it landing in a cell that was just cleared.
-    commitOpenEdits();
+    const CommitOnFirstReach commit(*this);
     ClearTables(tables);
 }
 
@@ -325,11 +350,12 @@ void frmVGT_Tuner::mnuOpen_Click()
     const QString name = m_dialogs.OpenFileName({QStringLiteral("Open file to Program"), dataFileFilter(), 1, {}});
     if (name.isEmpty())
         return;
-    commitOpenEdits();
     QFile file(name);
     FileError error = CalibrationFile::openForReading(file);
-    if (!error)
+    if (!error) {
+        const CommitOnFirstReach commit(*this);
         error = CalibrationFile::read(tables, file);
+    }
     file.close();
     if (error)
         showFileError(error);
@@ -340,7 +366,6 @@ void frmVGT_Tuner::mnuSave_Click()
     const QString name = m_dialogs.SaveFileName({QStringLiteral("Save Calibration As"), dataFileFilter(), 1, {}});
     if (name.isEmpty())
         return; // a cancelled save ends without a word
-    commitOpenEdits();
     QFile file(name);
     FileError error = CalibrationFile::openForWriting(file);
     if (!error && file.size() > 0) {
@@ -351,8 +376,10 @@ void frmVGT_Tuner::mnuSave_Click()
             return; // the file closes untouched
         error = CalibrationFile::recreate(file);
     }
-    if (!error)
+    if (!error) {
+        const CommitOnFirstReach commit(*this);
         error = CalibrationFile::write(tables, file);
+    }
     if (!error && !file.flush())
         error = CalibrationFile::error(CalibrationFile::DeviceIoError);
     if (!error)

@@ -32,7 +32,7 @@ void frmVGT_Tuner::mnuSend_Click()
         return;
     stopPeriodicRequests();
     // What the user was typing is part of the calibration to send.
-    commitOpenEdits();
+    const CommitOnFirstReach commit(*this);
     // The pause between the two blocks lets the window run. Holding the link
     // over the whole send keeps every other report off it meanwhile: module
     // commands are refused with a message, timer ticks skip.
@@ -51,8 +51,9 @@ void frmVGT_Tuner::mnuReceive_Click()
     if (!boardCheck())
         return;
     stopPeriodicRequests();
-    // An edit still open would land on the received value when its cell is left.
-    commitOpenEdits();
+    // An edit still open would land on the received value when its cell is
+    // left; one whose grid a silent module leaves unreached stays open.
+    const CommitOnFirstReach commit(*this);
     const Transfer::ReceiveResult result = Transfer::Receive(tables, m_misc);
     if (result.scalingReceived())
         UpdateAxisHeadings();
@@ -65,6 +66,6 @@ void frmVGT_Tuner::mnuVerify_Click()
     if (!boardCheck())
         return;
     stopPeriodicRequests();
-    commitOpenEdits();
+    const CommitOnFirstReach commit(*this);
     MsgBox(Transfer::Verify(tables, m_misc) ? QStringLiteral("Verified OK") : QStringLiteral("Verified FAILED"));
 }

@@ -4,7 +4,9 @@
 #include "rig.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -134,6 +136,51 @@ private slots:
         } else { // one selected cell again
             QCOMPARE(QPoint(g.ColSel(), g.RowSel()), QPoint(g.Col(), g.Row()));
         }
+    }
+
+    // A block of four map cells is being edited from row 1, column 1, where every command starts; the
+    // commit comes just before a command first reaches the map, so one that reaches no cell leaves it open.
+    void openEditIsWrittenWhenACommandFirstReachesItsGrid_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("outcome"); // data cells | open edit | first report sent
+        const QString untouched = "1,1=45 | 7| | ";
+        QTest::newRow("Save cancelled") << "save" << untouched;
+        QTest::newRow("Save answered No") << "save cal.dat" << untouched;
+        QTest::newRow("Save into a missing folder") << "save no/cal.dat" << untouched;
+        QTest::newRow("Open cancelled") << "open" << untouched;
+        QTest::newRow("Open a missing file") << "open missing.dat" << untouched;
+        QTest::newRow("Receive unanswered") << "receive" << untouched + "90 00 00 00 00 00 00 00";
+        QTest::newRow("Send reads the block") << "send"
+                                              << "1,1=7 1,2=7 2,1=7 2,2=7 |  | 91 07 07 00 00 00 00 00";
+    }
+    void openEditIsWrittenWhenACommandFirstReachesItsGrid()
+    {
+        QFETCH(QString, command);
+        EditRig rig;
+        rig.connect();
+        ClearTables(rig.window->tables);
+        QTemporaryDir dir;
+        QFile existing(dir.filePath(QStringLiteral("cal.dat")));
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("old") == 3);
+        existing.close();
+        if (command.contains(u' '))
+            rig.dialogs.fileAnswers << dir.filePath(command.section(u' ', 1));
+        if (command == u"receive")
+            rig.module.faults.loseReplyToWrite = rig.module.writesReceived() + 1;
+        rig.run(1, QStringLiteral("set 1,1=45; drag 1,1 2,2; type 7"));
+        auto &w = *rig.window;
+        const QString verb = command.section(u' ', 0, 0);
+        verb == u"save"      ? w.mnuSave_Click()
+        : verb == u"open"    ? w.mnuOpen_Click()
+        : verb == u"receive" ? w.mnuReceive_Click()
+                             : w.mnuSend_Click();
+        const auto writes = rig.journal.writes();
+        const QString sent = writes.isEmpty() ? QString() : QString::fromLatin1(writes[0].payload.toHex(' '));
+        QTEST(filled(rig.map(), 1, 1).join(u' ') + " | " + rig.edit(1) + " | " + sent, "outcome");
+        QFile kept(existing.fileName());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
     }
 
     // Text wider than its cell shows its start, in the grid as in the edit box opened on it.
