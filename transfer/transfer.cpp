@@ -146,9 +146,6 @@ QString SendResult::message() const
 {
     if (error)
         return error->message();
-    if (disconnected)
-        return QStringLiteral("Send stopped: the module was disconnected during the send. The map, brake row and "
-                              "limits were sent, the axis scaling and board name were not. Connect and send again.");
     return QStringLiteral("Download Complete");
 }
 
@@ -156,7 +153,7 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
 {
     StreamWriter out;
     auto stop = [&out](const QString &place, const QString &problem) {
-        return SendResult{FieldError{place, problem, out.written()}, false};
+        return SendResult{FieldError{place, problem, out.written()}};
     };
     auto &map = t.map();
     auto &brake = t.brake();
@@ -192,10 +189,6 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     misc.Sleep(50);
     usb::ReadReport();
     misc.Wait(2000);
-    // The window ran during the pause: a user who disconnected meant no more
-    // reports to go out.
-    if (!usb::Connected)
-        return SendResult{std::nullopt, true};
 
     const QString name = visit(params, BoardName, 1);
     const QList<uint> characters = name.toUcs4();
@@ -231,14 +224,14 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     out.put(static_cast<std::uint8_t>(SetupLength(length)));
     out.putZeros(2);
     if (auto e = putRpm(RpmStart))
-        return SendResult{e, false};
+        return SendResult{e};
     out.putZeros(2);
     if (auto e = putRpm(RpmIncrement))
-        return SendResult{e, false};
+        return SendResult{e};
     if (auto e = putLoad(LoadStart))
-        return SendResult{e, false};
+        return SendResult{e};
     if (auto e = putLoad(LoadIncrement))
-        return SendResult{e, false};
+        return SendResult{e};
     // The name's characters are due: back to its cell, whose text was taken
     // for the length a moment ago with no event in between.
     visit(params, BoardName, 1);

@@ -23,9 +23,7 @@ struct FieldError {
 
 struct SendResult {
     std::optional<FieldError> error;
-    // The user disconnected during the pause between the two blocks.
-    bool disconnected = false;
-    bool complete() const { return !error && !disconnected; }
+    bool complete() const { return !error; }
     // What the window shows when the send ends.
     QString message() const;
 };
