@@ -54,8 +54,8 @@ qint32 Response(qint32 key)
 std::optional<qint32> EnteredValue(const QString &entry)
 {
     const double value = std::nearbyint(CellValue(entry));
-    if (!std::isfinite(value) || value < std::numeric_limits<qint32>::min() ||
-        value > std::numeric_limits<qint32>::max())
+    // Written so that a NaN, too, falls outside.
+    if (!(value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max()))
         return std::nullopt;
     return qint32(value);
 }

@@ -90,12 +90,13 @@ qint32 HexStrToDec(QStringView value, bool *ok)
     if (ok)
         *ok = true;
     for (qsizetype i = 2; i <= value.size(); i += 2) {
-        if (qMulOverflow(result, qint32(256), &result) ||
-            qAddOverflow(result, pairValue(value.mid(i - 2, 2)), &result)) {
+        // Only the shift can overflow: what it leaves has room for any pair.
+        if (qMulOverflow(result, qint32(256), &result)) {
             if (ok)
                 *ok = false;
             return 0;
         }
+        result += pairValue(value.mid(i - 2, 2));
     }
     return result;
 }
@@ -108,9 +109,9 @@ qint64 ReadHexField(QStringView text)
         const int d = hexDigit(c);
         if (d < 0)
             break;
-        value = qMin(value * 16 + d, Max + 1);
+        value = qMin(value * 16 + d, Max);
     }
-    return qMin(value, Max);
+    return value;
 }
 
 qint64 FlashEnd(Micro micro)
