@@ -15,23 +15,13 @@ namespace {
 constexpr int MaxInputLength = 10;
 constexpr int MaxOutputLength = 9;
 
-bool productMatches(const wchar_t *product, const char *wanted)
-{
-    if (!wanted)
-        return true;
-    if (!product)
-        return false;
-    const QString have = QString::fromWCharArray(product);
-    return have == QString::fromLatin1(wanted);
-}
-
 bool textMatches(const wchar_t *have, const char *wanted)
 {
     return !wanted || (have && QString::fromWCharArray(have) == QString::fromLatin1(wanted));
 }
 } // namespace
 
-HidApiBackend::HidApiBackend() { hid_init(); }
+HidApiBackend::HidApiBackend(const QString &descriptorFolder) : m_descriptorFolder(descriptorFolder) { hid_init(); }
 
 HidApiBackend::~HidApiBackend()
 {
@@ -55,7 +45,7 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
     QByteArray path;
     int seen = 0;
     for (auto *d = list; d; d = d->next) {
-        if (!productMatches(d->product_string, deviceName) || !textMatches(d->manufacturer_string, manufacturer) ||
+        if (!textMatches(d->product_string, deviceName) || !textMatches(d->manufacturer_string, manufacturer) ||
             !textMatches(d->serial_number, serial))
             continue;
         if (seen++ == m_instance) {
@@ -69,7 +59,9 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
         return 0;
 
     ReportLengths lengths;
-    QFile descriptor(sysfsDescriptorPath(path));
+    // Linux shows the descriptor of /dev/hidraw3 under the node's name, hidraw3.
+    const QString node = QFileInfo(QString::fromLocal8Bit(path)).fileName();
+    QFile descriptor(QStringLiteral("%1/%2/device/report_descriptor").arg(m_descriptorFolder, node));
     if (descriptor.open(QIODevice::ReadOnly))
         lengths = reportLengthsFromDescriptor(descriptor.readAll());
     if (lengths.input > MaxInputLength || lengths.output > MaxOutputLength)
@@ -110,7 +102,7 @@ int HidApiBackend::Read(ReportBuffer report)
 {
     if (!m_device)
         return 0;
-    const int want = std::clamp(m_inputLength - 1, 0, ReportBufferSize - 1);
+    const int want = std::min(m_inputLength - 1, ReportBufferSize - 1); // lengths are 1 or more
     const int got = hid_read_timeout(reinterpret_cast<hid_device *>(m_device), report.data() + 1, size_t(want), 0);
     if (got <= 0)
         return 0;
@@ -127,12 +119,6 @@ UsbHidApi::OpenProblem problemOpening(const QByteArray &devicePath)
     return UsbHidApi::OpenProblem::NoDevice;
 }
 
-QString sysfsDescriptorPath(const QByteArray &devicePath)
-{
-    const QString node = QFileInfo(QString::fromLocal8Bit(devicePath)).fileName();
-    return QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(node);
-}
-
 ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor)
 {
     // Walk the short items, tracking the global Report Size, Report Count and
@@ -146,7 +132,7 @@ ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor)
         const quint8 prefix = p[i];
         if (prefix == 0xFE) { // long item: skip it whole
             if (i + 2 >= n)
-                break;
+                break; // cut short before its data
             i += 3 + p[i + 1];
             continue;
         }
@@ -170,10 +156,7 @@ ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor)
     auto longest = [](const QMap<int, int> &bits, int fallback) {
         if (bits.isEmpty())
             return fallback;
-        int most = 0;
-        for (int b : bits)
-            most = std::max(most, b);
-        return (most + 7) / 8 + 1; // the report ID byte always travels
+        return (*std::max_element(bits.begin(), bits.end()) + 7) / 8 + 1; // the report ID byte always travels
     };
     return {longest(inputBits, 9), longest(outputBits, 9)};
 }

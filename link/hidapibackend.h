@@ -9,7 +9,8 @@ struct hid_device_;
 
 class HidApiBackend final : public UsbHidApi {
 public:
-    HidApiBackend();
+    // The report descriptors are read from descriptorFolder/<node>/device/report_descriptor.
+    explicit HidApiBackend(const QString &descriptorFolder = QStringLiteral("/sys/class/hidraw"));
     ~HidApiBackend() override;
     HidApiBackend(const HidApiBackend &) = delete;
     HidApiBackend &operator=(const HidApiBackend &) = delete;
@@ -24,6 +25,7 @@ public:
 
 private:
     void close();
+    QString m_descriptorFolder;
     hid_device_ *m_device = nullptr;
     OpenProblem m_problem = OpenProblem::None;
     int m_instance = 0;
@@ -44,6 +46,3 @@ ReportLengths reportLengthsFromDescriptor(const QByteArray &descriptor);
 // this user may not read and write it (the udev rule is missing), NoDevice
 // for anything else, such as a node that went away in the meantime.
 UsbHidApi::OpenProblem problemOpening(const QByteArray &devicePath);
-
-// Where Linux shows the descriptor of a hidraw node such as /dev/hidraw3.
-QString sysfsDescriptorPath(const QByteArray &devicePath);

@@ -1,73 +1,282 @@
-// Report lengths from report descriptors, and why an open failed, as the hidapi backend tells them.
+// The transport, its trace and the hidapi backend, down to a stand-in for
+// hidapi linked in its place; report lengths from descriptors; the real clock.
 #include "hidapibackend.h"
+#include "misc.h"
+#include "nonblockingusb.h"
+#include "tracinghidapi.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
+#include <QTimer>
+#include <deque>
+#include <hidapi/hidapi.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(UsbHidApi::OpenProblem)
+namespace USB = NonBlockingUSB;
+
+namespace {
+struct {
+    QString folder;               // of the device nodes
+    QStringList devices;          // "node manufacturer product serial", "-" for a string the device lacks
+    int written = 0;              // what hid_write returns
+    std::deque<QByteArray> reads; // each cut to the length asked; "-" fails; "*" floods for ever
+    QStringList calls;            // a run of one call folded as "read 8 0 *3"
+    std::deque<hid_device_info> infos;
+    std::deque<std::wstring> texts;
+    std::deque<QByteArray> paths;
+} fake;
+char handle;
+
+template <typename T> T logged(const QString &call, T result)
+{
+    const QStringList last = fake.calls.isEmpty() ? QStringList() : fake.calls.last().split(" *");
+    if (last.value(0) == call)
+        fake.calls.last() = call + " *" + QString::number(qMax(1, last.value(1).toInt()) + 1);
+    else
+        fake.calls << call;
+    return result;
+}
+} // namespace
+
+extern "C" {
+int hid_init() { return 0; }
+int hid_exit() { return 0; }
+hid_device_info *hid_enumerate(unsigned short vendor, unsigned short product)
+{
+    auto text = [](const QString &t) { return t == "-" ? nullptr : fake.texts.emplace_back(t.toStdWString()).data(); };
+    hid_device_info *list = nullptr;
+    for (auto d = fake.devices.crbegin(); d != fake.devices.crend(); ++d) {
+        const QStringList f = d->split(' ');
+        char *path = fake.paths.emplace_back(QFile::encodeName(fake.folder + f[0])).data();
+        list = &fake.infos.emplace_front(
+            hid_device_info{path, 0, 0, text(f[3]), 0, text(f[1]), text(f[2]), 0, 0, 0, list, HID_API_BUS_USB});
+    }
+    return logged(QStringLiteral("enumerate %1:%2").arg(vendor, 0, 16).arg(product, 0, 16), list);
+}
+void hid_free_enumeration(hid_device_info *) { logged("free", 0); }
+hid_device *hid_open_path(const char *path)
+{
+    auto *device = ::access(path, R_OK | W_OK) == 0 ? reinterpret_cast<hid_device *>(&handle) : nullptr;
+    return logged("open " + QFileInfo(QFile::decodeName(path)).fileName(), device);
+}
+void hid_close(hid_device *) { logged("close", 0); }
+int hid_set_nonblocking(hid_device *, int nonblock)
+{
+    return logged(QStringLiteral("nonblocking %1").arg(nonblock), 0);
+}
+int hid_write(hid_device *, const unsigned char *data, size_t length)
+{
+    return logged("write " + QByteArray(reinterpret_cast<const char *>(data), qsizetype(length)).toHex(), fake.written);
+}
+int hid_read_timeout(hid_device *, unsigned char *data, size_t length, int ms)
+{
+    QByteArray report = fake.reads.empty() ? QByteArray() : fake.reads.front();
+    if (report != "*" && !fake.reads.empty())
+        fake.reads.pop_front();
+    report = report == "*" ? QByteArray(int(length), 'Z') : report.left(qsizetype(length));
+    const int got = report == "-" ? -1 : int(std::copy(report.begin(), report.end(), data) - data);
+    return logged(QStringLiteral("read %1 %2").arg(length).arg(ms), got);
+}
+}
 
 class TestHidApiBackend : public QObject {
     Q_OBJECT
+    std::optional<QTemporaryDir> dir; // the nodes in dev/, their descriptors under sys/
+    bool refusable = true;            // whether a node's mode can keep this process out
+
+    // Nodes are read-write, but "locked" is read-only and "gone" missing.
+    void plug(const QString &devices, const QString &descriptor)
+    {
+        fake.devices = devices.split(QStringLiteral("; "));
+        for (const QString &d : fake.devices) {
+            const QString node = d.section(' ', 0, 0);
+            QFile file(fake.folder + node);
+            const auto mode = node == "locked" ? QFile::ReadOwner : QFile::ReadOwner | QFile::WriteOwner;
+            QVERIFY(node == "gone" || (file.open(QIODevice::WriteOnly) && file.setPermissions(mode)));
+            QVERIFY(QDir(dir->path()).mkpath("sys/" + node + "/device"));
+            QFile sys(dir->filePath("sys/" + node + "/device/report_descriptor"));
+            QVERIFY(descriptor.isEmpty() ||
+                    (sys.open(QIODevice::WriteOnly) && sys.write(QByteArray::fromHex(descriptor.toLatin1()))));
+        }
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // Root opens any node: the test runs as nobody so that a read-only one refuses it.
+        if (::geteuid() == 0)
+            refusable = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    }
+    void init()
+    {
+        dir.emplace();
+        fake = {};
+        fake.folder = dir->filePath(QStringLiteral("dev/"));
+        QVERIFY(QDir().mkpath(fake.folder));
+    }
+
     void lengthsFromDescriptor_data()
     {
-        QTest::addColumn<QByteArray>("descriptor");
+        QTest::addColumn<QString>("descriptor");
         QTest::addColumn<QString>("lengths"); // input/output, report ID byte included
-        QTest::newRow("the module: vendor page, 8-byte reports, no ID")
-            << QByteArray::fromHex("0600ff0901a101 0901 15002600ff 7508 9508 8102 0902 7508 9508 9102 c0") << "9/9";
-        QTest::newRow("64-byte reports") << QByteArray::fromHex("0600ff0901a101 7508 9540 8102 7508 9540 9102 c0")
-                                         << "65/65";
-        QTest::newRow("no reports") << QByteArray() << "9/9";
-        QTest::newRow("truncated item") << QByteArray::fromHex("0600ff09") << "9/9";
-        QTest::newRow("two IDs, longest wins")
-            << QByteArray::fromHex("8501 7508 9504 8102 8502 7508 9508 8102 7508 9502 9102") << "9/3";
+        const char *rows[][3] = {
+            {"the module: vendor page, 8-byte reports, no ID",
+             "0600ff 0901 a101 0901 1500 2600ff 7508 9508 8102 0902 7508 9508 9102 c0", "9/9"},
+            {"64-byte reports", "7508 9540 8102 7508 9540 9102", "65/65"},
+            {"no reports", "", "9/9"},
+            {"no bits", "7508 9500 8102", "1/9"},
+            {"bits not a multiple of 8", "7501 9501 8102 7501 9509 9102", "2/3"},
+            {"count before size, ID last", "9505 7504 9102 8503 9503 8102", "3/4"},
+            {"two IDs, longest wins", "8501 7508 9504 8102 8502 7508 9508 8102 7508 9502 9102", "9/3"},
+            {"items of one ID add up", "8502 7508 9504 8102 8503 8102 8502 7504 9501 8102", "6/9"},
+            {"2- and 4-byte values", "7508 960001 8102 7501 9700000100 9102", "257/8193"},
+            {"size times count capped", "77ffffffff 97ffffffff 8102 9102", "131073/131073"},
+            {"long item skipped whole", "7508 9501 fe010095 8102", "2/9"},
+            {"item cut short ends the walk", "7508 9504 8102 8202", "5/9"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]);
     }
     void lengthsFromDescriptor()
     {
-        QFETCH(QByteArray, descriptor);
+        QFETCH(QString, descriptor);
         QFETCH(QString, lengths);
-        const auto found = reportLengthsFromDescriptor(descriptor);
+        const auto found = reportLengthsFromDescriptor(QByteArray::fromHex(descriptor.toLatin1()));
         QCOMPARE(QStringLiteral("%1/%2").arg(found.input).arg(found.output), lengths);
     }
 
-    void noDeviceMeansOpenFailsAndReadFindsNothing()
+    // A session of the transport on the hidapi backend: open a KTRM (of any maker and serial,
+    // reports no longer than the buffers), write a command, drain what is queued. Every call
+    // hidapi gets, and after open the result, problem and lengths; after the write its result;
+    // after the drain InBuffer and the reports left.
+    void sessionCallsHidapiSo_data()
     {
-        HidApiBackend hid;
-        QCOMPARE(hid.LastOpenProblem(), UsbHidApi::OpenProblem::None);
-        QVERIFY(hid.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1) != 1);
-        QCOMPARE(hid.LastOpenProblem(), UsbHidApi::OpenProblem::NoDevice);
-        std::array<std::uint8_t, ReportBufferSize> buffer{};
-        QCOMPARE(hid.Read(buffer), 0);
+        QTest::addColumn<QString>("devices");
+        QTest::addColumn<QString>("descriptor");
+        QTest::addColumn<int>("written");   // by hid_write
+        QTest::addColumn<QString>("reads"); // queued, space-separated
+        QTest::addColumn<QString>("calls");
+        const char *one = "h3 Marlow KTRM 1", *nine = "write 009100000000000008";
+        const QString none = QStringLiteral(" 0/0, 0, eeeeeeeeeeeeeeeeee 1");
+        const struct {
+            const char *tag, *devices, *descriptor;
+            int written;
+            const char *reads;
+            QString calls;
+        } rows[] = {
+            {"any maker and serial", "h3 Someone KTRM 42", "", 9, "ABCDEFGHI",
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0 *2, 4142434445464748ee 0, close"},
+            {"the first KTRM, past another board", "h3 Marlow PNDX 1; h4 Other KTRM 2; h5 Marlow KTRM 3", "", 8, "AB",
+             "open h4, nonblocking 1, 1 0 9/9, W, 1, read 8 0, eeeeeeeeeeeeeeeeee 0, close"},
+            {"another board", "h3 Marlow PNDX 1", "", 9, "A", "0 1" + none},
+            {"no product string", "h3 Marlow - 1", "", 9, "A", "0 1" + none},
+            {"node gone", "gone Marlow KTRM 1", "", 9, "A", "open gone, 0 1" + none},
+            {"node not ours to open", "locked Marlow KTRM 1", "", 9, "A", "open locked, 0 2" + none},
+            {"input report too long", one, "7508 950a 8102", 9, "A", "0 1" + none},
+            {"output report too long", one, "7508 9509 9102", 9, "A", "0 1" + none},
+            {"reports as long as the buffers", one, "7508 9509 8102 9508 9102", 0, "ABCDEFGHI abc",
+             "open h3, nonblocking 1, 1 0 10/9, W, 1, read 9 0 *2, 414243444546474849 0, close"},
+            {"short reports", one, "7508 9503 8102 9502 9102", 2, "ABC",
+             "open h3, nonblocking 1, 1 0 4/3, write 009100, 1, read 3 0 *2, 414243eeeeeeeeeeee 0, close"},
+            {"reports of no bits", one, "7508 9500 8102 9102", 1, "A",
+             "open h3, nonblocking 1, 1 0 1/1, write 00, 1, read 0 0, eeeeeeeeeeeeeeeeee 0, close"},
+            {"a short report ends the drain", one, "", -1, "ABCDEFGH abc IJKLMNOP",
+             "open h3, nonblocking 1, 1 0 9/9, W, 0, read 8 0 *2, 4142434445464748ee 1, close"},
+            {"a failed read ends it", one, "", 9, "- ABCDEFGH",
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, eeeeeeeeeeeeeeeeee 1, close"},
+            {"a flood is cut short", one, "", 9, "*",
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0 *4096, 5a5a5a5a5a5a5a5aee 1, close"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.tag) << QString(r.devices) << QString(r.descriptor) << r.written << QString(r.reads)
+                                 << QString(r.calls).replace("W", nine);
+    }
+    void sessionCallsHidapiSo()
+    {
+        QFETCH(QString, devices);
+        QFETCH(QString, descriptor);
+        QFETCH(int, written);
+        QFETCH(QString, reads);
+        QFETCH(QString, calls);
+        if (calls.contains(" 0 2 ") && !refusable)
+            QSKIP("no user to be refused as");
+        plug(devices, descriptor);
+        fake.written = written;
+        for (const QString &r : reads.split(' '))
+            fake.reads.push_back(r.toLatin1());
+        {
+            HidApiBackend hid(dir->filePath(QStringLiteral("sys")));
+            USB::UseBackend(&hid);
+            hid.SetInstance(1); // the transport asks for the first
+            const bool opened = USB::OpenDevice(QStringLiteral("KTRM"));
+            const int problem = int(hid.LastOpenProblem());
+            logged(QString::asprintf("%d %d %d/%d", opened, problem, USB::InputReportLength, USB::OutputReportLength),
+                   0);
+            USB::OutBuffer.fill(0xEE);
+            USB::SetCommand(0x91);
+            USB::OutBuffer[7] = 0x08;
+            logged(QString::number(USB::WriteReport()), 0);
+            USB::InBuffer.fill(0xEE);
+            USB::Drain();
+            const QByteArray in(reinterpret_cast<const char *>(USB::InBuffer.data()), 9);
+            logged(in.toHex() + ' ' + QString::number(fake.reads.size()), 0);
+        }
+        QCOMPARE(fake.calls.join(", "), "enumerate c1ca:ffff, free, " + calls);
     }
 
-    // A node found but not opened: missing permission points to the udev rule.
-    void problemOpeningTellsAMissingPermission_data()
+    // The instance and the maker and serial the transport never asks for.
+    void openingAgainClosesTheFirstDevice()
     {
-        QTest::addColumn<QString>("node"); // what stands at the device path
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<UsbHidApi::OpenProblem>("problem");
-        QTest::newRow("gone") << "" << 0 << UsbHidApi::OpenProblem::NoDevice;
-        QTest::newRow("read and write") << "file" << 0600 << UsbHidApi::OpenProblem::NoDevice;
-        QTest::newRow("read only") << "file" << 0400 << UsbHidApi::OpenProblem::NotPermitted;
-        QTest::newRow("no access") << "file" << 0 << UsbHidApi::OpenProblem::NotPermitted;
+        plug(QStringLiteral("h3 Marlow KTRM 1; h4 Other KTRM 2; h5 Marlow PNDX 2; h6 Marlow - 2; h7 Marlow KTRM 2"),
+             "");
+        HidApiBackend hid(dir->filePath(QStringLiteral("sys")));
+        QCOMPARE(hid.Open(0xC1CA, 0xFFFF, "Marlow", "2", "KTRM", -1), 1);
+        hid.SetInstance(2);
+        QCOMPARE(hid.Open(0xC1CA, 0xFFFF, "Marlow", nullptr, nullptr, -1), 1);
+        QCOMPARE(fake.calls.join(", "), QStringLiteral("enumerate c1ca:ffff, free, open h7, nonblocking 1, "
+                                                       "enumerate c1ca:ffff, free, close, open h6, nonblocking 1"));
     }
-    void problemOpeningTellsAMissingPermission()
+
+    // One line per report written and per report read whole, each in the file once it has crossed.
+    void traceLogsEachReportWithItsTimeAsItHappens()
     {
-        QFETCH(QString, node);
-        QFETCH(int, mode);
-        QFETCH(UsbHidApi::OpenProblem, problem);
-        if (problem == UsbHidApi::OpenProblem::NotPermitted && ::geteuid() == 0)
-            QSKIP("root may open any node");
-        QTemporaryDir dir;
-        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("hidraw0")));
-        if (!node.isEmpty()) {
-            QFile file(QString::fromLocal8Bit(path));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(::chmod(path.constData(), mode_t(mode)) == 0);
-        }
-        QCOMPARE(problemOpening(path), problem);
+        plug(QStringLiteral("h3 Marlow KTRM 1"), QStringLiteral("7508 9508 8102 9102"));
+        QFile file(dir->filePath(QStringLiteral("link.trace")));
+        HidApiBackend hid(dir->filePath(QStringLiteral("sys")));
+        VirtualMisc clock;
+        TracingHidApi trace(hid, clock, file.fileName());
+        USB::UseBackend(&trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
+        clock.advance(1234);
+        USB::SetCommand(0x91);
+        USB::OutBuffer[2] = 0x01;
+        USB::WriteReport();
+        QCOMPARE(file.readAll(), QByteArray("1234 W 91 00 01 00 00 00 00 00\n"));
+        clock.advance(50);
+        fake.reads = {QByteArray(), QByteArray::fromHex("02210000000000ab"), "short"};
+        for (int read = 0; read < 3; ++read)
+            USB::ReadReport();
+        QCOMPARE(file.readAll(), QByteArray("1284 R 02 21 00 00 00 00 00 AB\n"));
+    }
+
+    // Only Wait and DoEvents let events run, and neither wait returns early.
+    void realClockWaitsItsTime()
+    {
+        RealMisc clock;
+        int ran = 0;
+        QTimer::singleShot(0, [&] { ++ran; });
+        clock.Sleep(20);
+        QCOMPARE(ran, 0);
+        QVERIFY(clock.Now() >= 20);
+        clock.Wait(20);
+        QCOMPARE(ran, 1);
+        QVERIFY(clock.Now() >= 40);
+        QTimer::singleShot(0, [&] { ++ran; });
+        clock.DoEvents();
+        QCOMPARE(ran, 2);
     }
 };
 
