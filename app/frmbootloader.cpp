@@ -1,6 +1,7 @@
 #include "frmbootloader.h"
 #include "dialogs.h"
 #include "frmvgt_tuner.h"
+#include "misc.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,7 +17,7 @@
 #include <QVBoxLayout>
 
 frmBootloader::frmBootloader(Dialogs &dialogs, Misc &misc, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_run(misc)
+    : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_misc(misc), m_run(misc)
 {
     buildWindow();
     Form_Load();
@@ -170,11 +171,12 @@ int frmBootloader::progressValue() const { return ProgressBar1->value(); }
 // way the user sees it advance, but painting every record cost the run more
 // than all its own work. The bar and the address are painted at once at most
 // every ProgressPaintMs; the steps in between are painted with the next.
+// Every run starts from 0, painted at once.
 void frmBootloader::setProgressValue(int value)
 {
-    const bool paintNow = value == 0 || !m_progressPainted.isValid() || m_progressPainted.hasExpired(ProgressPaintMs);
-    if (paintNow) {
-        m_progressPainted.start();
+    const qint64 now = m_misc.Now();
+    if (value == 0 || now - m_progressPaintedAt > ProgressPaintMs) {
+        m_progressPaintedAt = now;
         ProgressBar1->setValue(value);
         return;
     }

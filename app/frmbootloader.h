@@ -4,7 +4,6 @@
 // firmware library; this window only holds the fields and shows the progress.
 #include "programmingrun.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 
@@ -73,6 +72,7 @@ private:
     void holdLink(bool hold) override;
 
     Dialogs &m_dialogs;
+    Misc &m_misc;
     ProgrammingRun m_run;
     QString m_initialDir;
     std::function<void(bool)> m_holdLink;
@@ -80,5 +80,5 @@ private:
     QString m_linkBusyText;
     bool m_quitWhenClosed = false;
     static constexpr int ProgressPaintMs = 250;
-    QElapsedTimer m_progressPainted; // since the bar was last painted at once
+    qint64 m_progressPaintedAt = 0; // when the bar was last painted at once, on the run's clock
 };

@@ -2,6 +2,7 @@
 #include "misc.h"
 #include "nonblockingusb.h"
 
+#include <QtEndian>
 #include <algorithm>
 
 namespace BootloaderReports {
@@ -21,11 +22,11 @@ Report header(const S19Record &record)
     // first. For a whole address field that is the address the window
     // accepted; a field cut short by the line's end widens to another address,
     // and the header carries that one: it is built from the text, not the number.
+    // Read whole, the widened text gives those pairs as one number; a text it
+    // would overflow names an address the reader never yields.
     QString text = record.addressText;
-    const QStringView digits = MakeLen8(text);
     Report r{};
-    for (int i = 0; i < 4; ++i)
-        r[std::size_t(i)] = std::uint8_t(HexStrToDec(digits.mid(2 * i, 2)));
+    qToBigEndian(quint32(HexStrToDec(MakeLen8(text))), r.data());
     r[4] = std::uint8_t(record.n);
     return r;
 }
@@ -33,8 +34,9 @@ Report header(const S19Record &record)
 Report data(const S19Record &record, int j)
 {
     Report r{};
-    for (int i = 0; i < 8; ++i)
-        r[i] = record.dataByte(8 * j + i + 1);
+    int k = 8 * j;
+    for (std::uint8_t &byte : r)
+        byte = record.dataByte(++k);
     return r;
 }
 

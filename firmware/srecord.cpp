@@ -26,14 +26,7 @@ int hexDigit(QChar c)
 }
 
 // Two characters read as hexadecimal, stopping at the first that is not hex.
-int pairValue(QStringView pair)
-{
-    const int high = pair.size() > 0 ? hexDigit(pair[0]) : -1;
-    if (high < 0)
-        return 0;
-    const int low = pair.size() > 1 ? hexDigit(pair[1]) : -1;
-    return low < 0 ? high : high * 16 + low;
-}
+int pairValue(QStringView pair) { return int(ReadHexField(pair)); }
 
 // Characters pos to pos + n - 1 of a line, fewer or none where the line is short.
 QByteArrayView field(QByteArrayView line, qsizetype pos, qsizetype n)
@@ -133,7 +126,7 @@ AddressWindow AddressWindow::fromFields(QStringView flashStart, QStringView boot
 
 std::uint8_t S19Record::dataByte(int k) const
 {
-    if (k < 1 || k > n)
+    if (k > n)
         return 0;
     return std::uint8_t(pairValue(QStringView(dataText).mid(2 * (k - 1), 2)));
 }
