@@ -42,7 +42,6 @@ public:
     void Wait(int ms) override;
     void DoEvents() override;
     void advance(qint64 ms) { m_now += ms; }
-    void setJournal(Journal *journal) { m_journal = journal; }
 
     std::function<void()> duringEvents;
 

@@ -42,7 +42,7 @@ bool WriteReport()
         return false;
     std::array<std::uint8_t, ReportBufferSize> report{};
     // Never copy past either buffer, whatever lengths a device claimed.
-    const int n = std::clamp(OutputReportLength, 0, int(OutBuffer.size()));
+    const int n = std::min(OutputReportLength, int(OutBuffer.size()));
     for (int i = 1; i <= n; ++i)
         report[i] = OutBuffer[i - 1];
     return backend->Write(report) == OutputReportLength;

@@ -40,7 +40,6 @@ void ShowOperatingPoint(FlexGrid &map, FlexGrid &brake, const OperatingPoint &po
         map.setCol(point.col + 1);
         map.setCellBackColor(GridYellow);
     } else {
-        brake.setRow(0);
         brake.setCol(point.col + 1);
         brake.setCellBackColor(GridYellow);
     }

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -111,6 +112,7 @@ private slots:
     }
     void init()
     {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         dir.emplace();
         fake = {};
         fake.folder = dir->filePath(QStringLiteral("dev/"));
@@ -159,7 +161,7 @@ private slots:
         QTest::addColumn<QString>("reads"); // queued, space-separated
         QTest::addColumn<QString>("calls");
         const char *one = "h3 Marlow KTRM 1", *nine = "write 009100000000000008";
-        const QString none = QStringLiteral(" 0/0, 0, eeeeeeeeeeeeeeeeee 1");
+        const QString none = QStringLiteral(" 0/0, 0, 0, eeeeeeeeeeeeeeeeee 1");
         const struct {
             const char *tag, *devices, *descriptor;
             int written;
@@ -167,9 +169,9 @@ private slots:
             QString calls;
         } rows[] = {
             {"any maker and serial", "h3 Someone KTRM 42", "", 9, "ABCDEFGHI",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0 *2, 4142434445464748ee 0, close"},
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 0, close"},
             {"the first KTRM, past another board", "h3 Marlow PNDX 1; h4 Other KTRM 2; h5 Marlow KTRM 3", "", 8, "AB",
-             "open h4, nonblocking 1, 1 0 9/9, W, 1, read 8 0, eeeeeeeeeeeeeeeeee 0, close"},
+             "open h4, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 0, read 8 0, eeeeeeeeeeeeeeeeee 0, close"},
             {"another board", "h3 Marlow PNDX 1", "", 9, "A", "0 1" + none},
             {"no product string", "h3 Marlow - 1", "", 9, "A", "0 1" + none},
             {"node gone", "gone Marlow KTRM 1", "", 9, "A", "open gone, 0 1" + none},
@@ -177,17 +179,17 @@ private slots:
             {"input report too long", one, "7508 950a 8102", 9, "A", "0 1" + none},
             {"output report too long", one, "7508 9509 9102", 9, "A", "0 1" + none},
             {"reports as long as the buffers", one, "7508 9509 8102 9508 9102", 0, "ABCDEFGHI abc",
-             "open h3, nonblocking 1, 1 0 10/9, W, 1, read 9 0 *2, 414243444546474849 0, close"},
+             "open h3, nonblocking 1, 1 0 10/9, W, 1, read 9 0, 1, read 9 0, 414243444546474849 0, close"},
             {"short reports", one, "7508 9503 8102 9502 9102", 2, "ABC",
-             "open h3, nonblocking 1, 1 0 4/3, write 009100, 1, read 3 0 *2, 414243eeeeeeeeeeee 0, close"},
+             "open h3, nonblocking 1, 1 0 4/3, write 009100, 1, read 3 0, 1, read 3 0, 414243eeeeeeeeeeee 0, close"},
             {"reports of no bits", one, "7508 9500 8102 9102", 1, "A",
-             "open h3, nonblocking 1, 1 0 1/1, write 00, 1, read 0 0, eeeeeeeeeeeeeeeeee 0, close"},
+             "open h3, nonblocking 1, 1 0 1/1, write 00, 1, read 0 0, 0, read 0 0, eeeeeeeeeeeeeeeeee 0, close"},
             {"a short report ends the drain", one, "", -1, "ABCDEFGH abc IJKLMNOP",
-             "open h3, nonblocking 1, 1 0 9/9, W, 0, read 8 0 *2, 4142434445464748ee 1, close"},
-            {"a failed read ends it", one, "", 9, "- ABCDEFGH",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, eeeeeeeeeeeeeeeeee 1, close"},
+             "open h3, nonblocking 1, 1 0 9/9, W, 0, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
+            {"a failed read ends it", one, "", 9, "ABCDEFGH - IJKLMNOP",
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
             {"a flood is cut short", one, "", 9, "*",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0 *4096, 5a5a5a5a5a5a5a5aee 1, close"},
+             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0 *4096, 5a5a5a5a5a5a5a5aee 1, close"},
         };
         for (const auto &r : rows)
             QTest::newRow(r.tag) << QString(r.devices) << QString(r.descriptor) << r.written << QString(r.reads)
@@ -212,16 +214,17 @@ private slots:
             hid.SetInstance(1); // the transport asks for the first
             const bool opened = USB::OpenDevice(QStringLiteral("KTRM"));
             const int problem = int(hid.LastOpenProblem());
-            logged(QString::asprintf("%d %d %d/%d", opened, problem, USB::InputReportLength, USB::OutputReportLength),
-                   0);
+            fake.calls << QString::asprintf("%d %d %d/%d", opened, problem, USB::InputReportLength,
+                                            USB::OutputReportLength);
             USB::OutBuffer.fill(0xEE);
             USB::SetCommand(0x91);
             USB::OutBuffer[7] = 0x08;
-            logged(QString::number(USB::WriteReport()), 0);
+            fake.calls << QString::number(USB::WriteReport());
             USB::InBuffer.fill(0xEE);
+            fake.calls << QString::number(USB::ReadReport());
             USB::Drain();
             const QByteArray in(reinterpret_cast<const char *>(USB::InBuffer.data()), 9);
-            logged(in.toHex() + ' ' + QString::number(fake.reads.size()), 0);
+            fake.calls << in.toHex() + ' ' + QString::number(fake.reads.size());
         }
         QCOMPARE(fake.calls.join(", "), "enumerate c1ca:ffff, free, " + calls);
     }
@@ -260,6 +263,9 @@ private slots:
         for (int read = 0; read < 3; ++read)
             USB::ReadReport();
         QCOMPARE(file.readAll(), QByteArray("1284 R 02 21 00 00 00 00 00 AB\n"));
+        TracingHidApi lost(hid, clock, dir->filePath(QStringLiteral("no/such/folder/link.trace")));
+        USB::UseBackend(&lost);
+        QVERIFY(!lost.isOpen() && USB::OpenDevice(QStringLiteral("KTRM")) && USB::WriteReport()); // quietly untraced
     }
 
     // Only Wait and DoEvents let events run, and neither wait returns early.
