@@ -186,22 +186,14 @@ bool S19Reader::open(const QString &fileName)
     return rewind();
 }
 
-void S19Reader::close()
-{
-    if (m_file.isOpen())
-        m_file.close();
-    m_chunk.clear();
-    m_pos = 0;
-    m_pendingCr = false;
-    m_readFailed = false;
-}
+void S19Reader::close() { m_file.close(); }
 
+// What is left of the last pass, or of another file, goes: the next read
+// starts a chunk afresh, and the end of a pass tells anew whether it failed.
 bool S19Reader::rewind()
 {
     m_chunk.clear();
-    m_pos = 0;
     m_pendingCr = false;
-    m_readFailed = false;
     return m_file.seek(0);
 }
 
@@ -232,9 +224,7 @@ bool S19Reader::readLine(QByteArray &line)
         }
         any = true;
         const qsizetype end = lineEnd(data, m_pos, size);
-        const qsizetype room = KeptLineChars - line.size();
-        if (room > 0)
-            line.append(data + m_pos, qMin(room, end - m_pos));
+        line.append(data + m_pos, qMin(KeptLineChars - line.size(), end - m_pos));
         if (end < size) {
             m_pendingCr = data[end] == '\r';
             m_pos = end + 1;

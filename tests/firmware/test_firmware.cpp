@@ -148,7 +148,8 @@ private slots:
             line("00004000 has a byte count too small for its address."));
         const QByteArray bytes = "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20";
         row("32 bytes", rec("S1", "4000", bytes), defaults, 0, "32/1 0000400020000000:" + QString(bytes));
-        row("36 bytes", rec("S1", "4000", bytes + "21222324"), defaults, 0, line("4000 has more than 32 data bytes."));
+        row("36 bytes", rec("S1", "4000", bytes + "21222324") + rec("S1", "4020"), defaults, 0,
+            line("4000 has more than 32 data bytes."));
         row("S3 address above 7FFFFFFF", at({0x4000, 0x7FFFFFFF, 0x80000000}), defaults, 0,
             line("80000000 has an address above 7FFFFFFF, more than the tuner can handle."));
         const QByteArray s4 = "S1074000A1B2C3D400";
@@ -164,8 +165,8 @@ private slots:
         QFETCH(int, micro);
         const auto window =
             AddressWindow::fromFields(fields.section(' ', 0, 0), u"410", fields.section(' ', 1), Micro(micro));
-        S19Reader reader;
-        QVERIFY(reader.open(write(file)));
+        static S19Reader reader; // one for every row, as the window keeps one from run to run
+        QVERIFY(reader.open(write(file, QStringLiteral("reader.s19"))));
         const auto v = reader.validate(window);
         QVERIFY(reader.rewind());
         QString outcome = v.ok ? QStringLiteral("%1/%2").arg(v.total).arg(v.records) : v.message;
