@@ -117,18 +117,18 @@ private slots:
     void readerTakesTheRecordsInTheWindow_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("fields"); // Flash Start and Bootloader End
+        QTest::addColumn<QString>("fields"); // Flash Start and Bootloader End; none: the defaults
         QTest::addColumn<int>("micro");
         QTest::addColumn<QString>("outcome"); // "total/records" and the records, or the message refusing the file
-        const QString defaults = QStringLiteral("410 3FFF");
+        const QString defaults, fields = QStringLiteral("410 3FFF");
         auto line = [](const char *why) { return "Line " + QString(why) + "  Please recreate s19 file"; };
         // Only a record's start address is tested against the window; a skipped record is never checked.
         row("flash start in, below out", at({0x200, 0x1FF}), "200 3FFF", 0, "4/1 0000020004000000:00000000");
-        row("bootloader start and end out", at({0x410, 0x3FFF}) + rec("S1", "1000", "00"), defaults, 0, "0/0");
+        row("bootloader start and end out", at({0x40F, 0x410, 0x3FFF}) + rec("S1", "1000", "00"), defaults, 0, "0/0");
         row("JM64 flash end", at({0xFFFF, 0x10000}), defaults, 0, "4/1 0000FFFF04000000:00000000");
-        row("JM32 flash end", at({0x7FFF, 0x8000}), defaults, 1, "4/1 00007FFF04000000:00000000");
-        row("AC256 flash end", at({0x3FFFF, 0x40000}), defaults, 2, "4/1 0003FFFF04000000:00000000");
-        row("AC128 flash end", at({0x1FFFF, 0x20000}), defaults, 3, "4/1 0001FFFF04000000:00000000");
+        row("JM32 flash end", at({0x7FFF, 0x8000}), fields, 1, "4/1 00007FFF04000000:00000000");
+        row("AC256 flash end", at({0x3FFFF, 0x40000}), fields, 2, "4/1 0003FFFF04000000:00000000");
+        row("AC128 flash end", at({0x1FFFF, 0x20000}), fields, 3, "4/1 0001FFFF04000000:00000000");
         // Fields read unsigned up to the first non-hex character: "8000" neither widens nor empties the window.
         row("bootloader end 8000 is 0x8000", at({0x8000, 0x8001}), "410 8000", 0, "4/1 0000800104000000:00000000");
         row("flash start stops at a non-hex character", at({0x2, 0x1}), "2G0 3FFF", 0, "4/1 0000000204000000:00000000");
@@ -136,7 +136,7 @@ private slots:
         row("every kind of line",
             QByteArray("S00600004844521B\r\nS107500011223344AA\r\ns107600011223344AA\r\nS20801F000556677889900\r\n"
                        "S3090002000099AABBCC00\r\nS1134000AB\r\nS9030000FC\r\n"),
-            defaults, 2,
+            fields, 2,
             "28/4 0000500004000000:11223344 0001F00004000000:55667788 0002000004000000:99AABBCC "
             "0000400010000000:AB");
         // Accepted at 0x4000, but the header is the text "40001" widened to 00040001.
@@ -163,8 +163,9 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, fields);
         QFETCH(int, micro);
-        const auto window =
-            AddressWindow::fromFields(fields.section(' ', 0, 0), u"410", fields.section(' ', 1), Micro(micro));
+        const auto window = fields.isEmpty() ? AddressWindow{}
+                                             : AddressWindow::fromFields(fields.section(' ', 0, 0), u"410",
+                                                                         fields.section(' ', 1), Micro(micro));
         static S19Reader reader; // one for every row, as the window keeps one from run to run
         QVERIFY(reader.open(write(file, QStringLiteral("reader.s19"))));
         const auto v = reader.validate(window);
