@@ -1,8 +1,5 @@
 // The virtual module's link commands and the engine behind them.
-#include "linkcommands.h"
 #include "misc.h"
-#include "simcalibration.h"
-#include "simengine.h"
 #include "virtualmodule.h"
 
 #include <QTest>
@@ -10,85 +7,67 @@
 class TestSimEngine : public QObject {
     Q_OBJECT
 private slots:
-    // Only its own board name opens it; a module there but forbidden says so.
-    void openFindsItsBoardAndSaysWhyNot_data()
+    // A module opened by the name asked for, a fault keeping it away or not, then sent commands a
+    // second apart from `at` ms into the drive cycle, each followed by one read. Open's result and
+    // problem | the payloads read, "-" for none. Inputs are rpm (2 bytes), load, vanes, at idle,
+    // exhaust brake; the operating point is the rpm and load breakpoints and the brake. Last, the
+    // replies left unread (at most 64 are kept) and the journal's length (nothing is kept without one).
+    void repliesFollowTheEngine_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QString>("opened"); // Open's result, then the problem it leaves
-        QTest::newRow("present") << "" << QByteArray("KTRM") << "1 0";
-        QTest::newRow("other board's name") << "" << QByteArray("PNDX") << "0 1";
-        QTest::newRow("case differs") << "" << QByteArray("ktrm") << "0 1";
-        QTest::newRow("absent") << "absent" << QByteArray("KTRM") << "0 1";
-        QTest::newRow("denied") << "denied" << QByteArray("KTRM") << "0 2";
-        QTest::newRow("denied, other name") << "denied" << QByteArray("PNDX") << "0 1";
-    }
-    void openFindsItsBoardAndSaysWhyNot()
-    {
-        QFETCH(QString, fault);
-        QFETCH(QByteArray, name);
-        QFETCH(QString, opened);
-        VirtualMisc clock;
-        VirtualModule module(clock);
-        QCOMPARE(int(module.LastOpenProblem()), 0);
-        module.faults.absent = fault == "absent";
-        module.faults.denied = fault == "denied";
-        const int result = module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, name.constData(), -1);
-        QCOMPARE(QStringLiteral("%1 %2").arg(result).arg(int(module.LastOpenProblem())), opened);
-    }
-
-    void breakpointIsTheLastAtOrBelow()
-    {
-        QStringList indices;
-        for (int rpm : {750, 999, 1000, 3500, 9000})
-            indices << QString::number(SimEngine::breakpointIndex(rpm, 800, 200));
-        for (int load : {0, 9, 10, 100})
-            indices << QString::number(SimEngine::breakpointIndex(load, 10, 6));
-        QCOMPARE(indices.join(' '), QStringLiteral("0 1 2 14 15 0 0 1 15"));
-    }
-
-    // A module left running records nothing without a journal, and holds at most 64 unread reports.
-    void moduleKeepsNothingPerReport()
-    {
-        VirtualMisc clock;
-        VirtualModule module(clock);
-        QCOMPARE(module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1), 1);
-        std::array<std::uint8_t, ReportBufferSize> report{0, LinkCommand::BoardVersion};
-        for (int i = 0; i < 100; ++i)
-            module.Write(report);
-        module.Read(report);
-        QCOMPARE(QStringLiteral("%1 %2").arg(module.queuedReplies()).arg(module.journal().entries().size()),
-                 QStringLiteral("63 0"));
-    }
-
-    // Inputs and operating point as the tuner decodes them, against the engine at that moment.
-    void ktrmRepliesCarryTheEngine()
-    {
-        VirtualMisc clock;
-        VirtualModule module(clock);
-        QCOMPARE(module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1), 1);
-        const SimCalibration &cal = module.calibration();
-        auto ask = [&](std::uint8_t command) {
-            std::array<std::uint8_t, ReportBufferSize> report{0, command};
-            module.Write(report);
-            module.Read(report);
-            return report;
+        QTest::addColumn<QString>("module"); // board, fault, name asked for
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QString>("replies");
+        const struct {
+            const char *tag, *module;
+            int at;
+            const char *commands, *replies;
+        } rows[] = {
+            {"version", "KTRM - KTRM", 0, "72", "1 0 | 0221000000000000 | 0 0"},
+            {"idle", "KTRM - KTRM", 0, "80 a0", "1 0 | 02ee061901000000 0000000000000000 | 0 0"},
+            {"second pull, full load", "KTRM - KTRM", 17000, "80 a0", "1 0 | 0caa632f00000000 0e0d000000000000 | 0 0"},
+            {"exhaust brake", "KTRM - KTRM", 22000, "80 a0", "1 0 | 08e1005c01010000 0600010000000000 | 0 0"},
+            {"test turbo sweeps the vanes", "KTRM - KTRM", 0, "92 80 80 80 80",
+             "1 0 | - 02f3063201000000 02e9066401000000 02ed063201000000 02f4061901000000 | 0 0"},
+            {"an unknown command", "KTRM - KTRM", 0, "55", "1 0 | - | 0 0"},
+            {"a hundred versions asked, one read", "KTRM - KTRM", 0, "72x100", "1 0 | 0221000000000000 | 63 0"},
+            {"the other board knows only its version", "PNDX - PNDX", 0, "72 80 a0 92",
+             "1 0 | 0221000000000000 - - - | 0 0"},
+            {"another board's name", "KTRM - PNDX", 0, "72", "0 1 | - | 0 0"},
+            {"name in another case", "KTRM - ktrm", 0, "72", "0 1 | - | 0 0"},
+            {"absent", "KTRM absent KTRM", 0, "72", "0 1 | - | 0 0"},
+            {"denied", "KTRM denied KTRM", 0, "72", "0 2 | - | 0 0"},
+            {"denied, another name", "KTRM denied PNDX", 0, "72", "0 1 | - | 0 0"},
         };
-        bool sawBrake = false;
-        for (qint64 t = 0; t < SimEngine::cycleMs(); t += 1700) {
-            clock.advance(1700);
-            const auto s = SimEngine().state(clock.Now());
-            const auto in = ask(LinkCommand::RequestInputs), op = ask(LinkCommand::OperatingPoint);
-            QCOMPARE((QList<int>{in[1] * 256 + in[2], in[3], in[4], in[5] == 1, in[6] == 1}),
-                     (QList<int>{s.rpm, s.load, s.vanes, s.atIdle, s.exhaustBrake}));
-            QCOMPARE(
-                (QList<int>{op[1], op[2], op[3] != 0}),
-                (QList<int>{SimEngine::breakpointIndex(s.rpm, cal.rpmStart(), cal.rpmIncrement()),
-                            SimEngine::breakpointIndex(s.load, cal.loadStart(), cal.loadIncrement()), s.exhaustBrake}));
-            QVERIFY(!s.exhaustBrake || (s.atIdle && s.load == 0 && s.vanes > 80)); // the engine's own sense
-            sawBrake = sawBrake || op[3] != 0;
+        for (const auto &r : rows)
+            QTest::newRow(r.tag) << QString(r.module) << r.at << QString(r.commands) << QString(r.replies);
+    }
+    void repliesFollowTheEngine()
+    {
+        QFETCH(QString, module);
+        QFETCH(int, at);
+        QFETCH(QString, commands);
+        QFETCH(QString, replies);
+        const QStringList m = module.split(' ');
+        VirtualMisc clock;
+        clock.advance(at);
+        VirtualModule sim(clock, m[0] == "PNDX" ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
+        QCOMPARE(int(sim.LastOpenProblem()), 0);
+        sim.faults.absent = m[1] == "absent";
+        sim.faults.denied = m[1] == "denied";
+        QStringList read{QStringLiteral("%1 %2 |")
+                             .arg(sim.Open(0xC1CA, 0xFFFF, nullptr, nullptr, m[2].toLatin1().constData(), -1))
+                             .arg(int(sim.LastOpenProblem()))};
+        for (const QString &command : commands.split(' ')) {
+            std::array<std::uint8_t, ReportBufferSize> report{0, std::uint8_t(command.left(2).toUInt(nullptr, 16))};
+            for (int i = qMax(1, command.section('x', 1).toInt()); i > 0; --i)
+                sim.Write(report);
+            const int got = sim.Read(report);
+            read << (got ? QByteArray(reinterpret_cast<const char *>(report.data()) + 1, got - 1).toHex() : "-");
+            clock.advance(1000);
         }
-        QVERIFY(sawBrake);
+        read << QStringLiteral("| %1 %2").arg(sim.queuedReplies()).arg(sim.journal().entries().size());
+        QCOMPARE(read.join(' '), replies);
     }
 };
 
