@@ -3,6 +3,7 @@
 #include "frmvgt_tuner.h"
 #include "misc.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -49,9 +50,11 @@ void frmBootloader::buildWindow()
     Frame2->setObjectName(QStringLiteral("Frame2"));
     auto *options = new QVBoxLayout(Frame2);
     const char *micros[4] = {"JM64", "JM32", "AC256", "AC128"};
+    m_micros = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
         optMicro[i] = new QRadioButton(QString::fromLatin1(micros[i]), Frame2);
         optMicro[i]->setObjectName(QStringLiteral("optMicro%1").arg(i));
+        m_micros->addButton(optMicro[i], i); // its id is its Micro
         options->addWidget(optMicro[i]);
     }
     optMicro[0]->setChecked(true);
@@ -79,7 +82,6 @@ void frmBootloader::buildWindow()
     info->addRow(cmdProgram);
     ProgressBar1 = new QProgressBar(Frame3);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     // Opaque, filled with the window's colour round their own drawing, so that
     // painting either during a run leaves the frames around them alone.
@@ -93,11 +95,8 @@ void frmBootloader::buildWindow()
     connect(cmdProgram, &QPushButton::clicked, this, &frmBootloader::cmdProgram_Click);
 }
 
-void frmBootloader::Form_Load()
-{
-    txtFilename->clear();
-    m_initialDir = QDir::currentPath();
-}
+// The file name field is built empty; the file dialog opens in the folder the tuner started in.
+void frmBootloader::Form_Load() { m_initialDir = QDir::currentPath(); }
 
 void frmBootloader::setLinkControl(std::function<void(bool)> hold, std::function<bool()> busy, QString busyText)
 {
@@ -141,13 +140,7 @@ void frmBootloader::txtFilename_DblClick()
     txtFilename->setText(m_dialogs.OpenFileName(request));
 }
 
-Micro frmBootloader::selectedMicro() const
-{
-    for (int i = 0; i < 4; ++i)
-        if (optMicro[i]->isChecked())
-            return Micro(i);
-    return Micro::JM64;
-}
+Micro frmBootloader::selectedMicro() const { return Micro(m_micros->checkedId()); }
 
 QString frmBootloader::imageFileName()
 {
@@ -178,11 +171,11 @@ void frmBootloader::setProgressValue(int value)
     if (value == 0 || now - m_progressPaintedAt > ProgressPaintMs) {
         m_progressPaintedAt = now;
         ProgressBar1->setValue(value);
-        return;
+    } else {
+        ProgressBar1->setUpdatesEnabled(false);
+        ProgressBar1->setValue(value);
+        ProgressBar1->setUpdatesEnabled(true); // asks for an ordinary paint
     }
-    ProgressBar1->setUpdatesEnabled(false);
-    ProgressBar1->setValue(value);
-    ProgressBar1->setUpdatesEnabled(true); // asks for an ordinary paint
 }
 void frmBootloader::message(const QString &text) { m_dialogs.MsgBox(text, frmVGT_Tuner::productTitle()); }
 

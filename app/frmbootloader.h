@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -71,6 +72,7 @@ private:
     QString linkRefusal() const override;
     void holdLink(bool hold) override;
 
+    QButtonGroup *m_micros = nullptr;
     Dialogs &m_dialogs;
     Misc &m_misc;
     ProgrammingRun m_run;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QtNumeric>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -72,8 +73,7 @@ QString recordRefusal(const QString &addressText, const char *why)
 
 QString MakeLen8(QString &value)
 {
-    if (value.size() < 8)
-        value = QString(8 - value.size(), QLatin1Char('0')) + value;
+    value = value.rightJustified(8, u'0');
     return value;
 }
 
@@ -110,10 +110,10 @@ qint64 ReadHexField(QStringView text)
 qint64 FlashEnd(Micro micro)
 {
     switch (micro) {
-    case Micro::JM64: return 0xFFFF;
     case Micro::JM32: return 0x7FFF;
     case Micro::AC256: return 0x3FFFF;
     case Micro::AC128: return 0x1FFFF;
+    case Micro::JM64: break;
     }
     return 0xFFFF;
 }
@@ -159,8 +159,7 @@ bool S19Record::parse(QByteArrayView line, S19Record &record)
     record.address = HexStrToDec(record.addressText, &record.addressFits);
     const QByteArrayView count = field(line, 2, 2);
     char16_t countText[2] = {};
-    for (qsizetype i = 0; i < count.size(); ++i)
-        countText[i] = char16_t(uchar(count[i]));
+    std::copy(count.begin(), count.end(), countText);
     record.n = HexStrToDec(QStringView(countText, count.size())) - (addressDigits / 2 + 1);
     const QByteArrayView data =
         record.n > 0 ? field(line, 4 + addressDigits, 2 * qsizetype(record.n)) : QByteArrayView();
@@ -171,7 +170,6 @@ bool S19Record::parse(QByteArrayView line, S19Record &record)
 bool S19Reader::open(const QString &fileName)
 {
     close();
-    m_error.clear();
     // A device or a pipe named as the image would never reach an end.
     const QFileInfo info(fileName);
     if (info.exists() && !info.isFile()) {
@@ -193,13 +191,13 @@ void S19Reader::close() { m_file.close(); }
 bool S19Reader::rewind()
 {
     m_chunk.clear();
-    m_pendingCr = false;
     return m_file.seek(0);
 }
 
 // A line ends at CR LF, at a lone CR or at a lone LF: S19 files come from
 // tools on every platform, and one written with LF ends alone must not read as
-// a single line that yields no record.
+// a single line that yields no record. CR and LF each end a line; the empty
+// line between the two of a CR LF is no record, like any other.
 bool S19Reader::readLine(QByteArray &line)
 {
     line.resize(0); // keeps the storage for the next line
@@ -215,18 +213,10 @@ bool S19Reader::readLine(QByteArray &line)
         }
         const char *data = m_chunk.constData();
         const qsizetype size = m_chunk.size();
-        if (m_pendingCr) {
-            m_pendingCr = false;
-            if (data[m_pos] == '\n') {
-                ++m_pos;
-                continue;
-            }
-        }
         any = true;
         const qsizetype end = lineEnd(data, m_pos, size);
         line.append(data + m_pos, qMin(KeptLineChars - line.size(), end - m_pos));
         if (end < size) {
-            m_pendingCr = data[end] == '\r';
             m_pos = end + 1;
             return true;
         }

@@ -71,6 +71,7 @@ public:
     static constexpr int MaxRecordBytes = 32;
 
     bool open(const QString &fileName);
+    // Why the last open that failed failed.
     QString errorMessage() const { return m_error; }
     bool isOpen() const { return m_file.isOpen(); }
     void close();
@@ -99,6 +100,5 @@ private:
     QByteArray m_chunk;
     QByteArray m_line; // the sending pass's line, kept from record to record
     qsizetype m_pos = 0;
-    bool m_pendingCr = false;
     bool m_readFailed = false;
 };

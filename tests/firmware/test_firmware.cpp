@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(prompt.kind + "|" + prompt.title + "|" + prompt.defaultText, "InputBox|Marlow VGT Tuner|000000");
 
         QPointer<frmBootloader> fw = reflash(rig, QStringLiteral(".4")); // no module needed
-        QStringList shown{fw->windowTitle()};
+        QStringList shown{fw->objectName() + " " + fw->windowTitle()};
         for (QGroupBox *frame : {fw->Frame1, fw->Frame2, fw->Frame3}) {
             QCOMPARE(fw->layout()->indexOf(frame), int(shown.size()) - 1); // left to right
             shown << frame->objectName() + " " + frame->title() + ":";
@@ -246,7 +246,7 @@ private slots:
             }
         }
         QCOMPARE(shown.join(u'|'),
-                 "Coldfire Bootloader 2.0|Frame1 Settings: =Flash Start txtflstart=410 =Bootloader Start "
+                 "frmBootloader Coldfire Bootloader 2.0|Frame1 Settings: =Flash Start txtflstart=410 =Bootloader Start "
                  "txtblstart=410 =Bootloader End txtblend=3FFF|Frame2 Options: optMicro0=JM64* optMicro1=JM32 "
                  "optMicro2=AC256 optMicro3=AC128 txtFlashOK=F800 chkSkipFlashOK=Skip Flash OK*|Frame3 Info: "
                  "=Address txtAddress=0 =Filename txtFilename= cmdProgram=Program ProgressBar1=0%");
@@ -263,7 +263,13 @@ private slots:
         // The same window comes forward again, its fields as they were. Closed,
         // it goes, and the next one has the defaults.
         fw->txtblend->setText(QStringLiteral("7FFF"));
+        rig.window->show();
+        rig.window->activateWindow();
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), rig.window.get());
         QCOMPARE(reflash(rig), fw.get());
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), fw.get());
         QVERIFY(fw->isVisible() && fw->txtblend->text() == u"7FFF" && fw->txtFilename->text().isEmpty());
         QVERIFY(fw->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -298,25 +304,27 @@ private slots:
     {
         QTest::addColumn<SimBootloader::Faults>("faults");
         QTest::addColumn<int>("pressAtEvents"); // the pass of events in which Program is pressed again
-        QTest::addColumn<QString>("setup");     // "unplugged", "held", a file, "" (dialog cancelled), or four records
+        QTest::addColumn<QString>("setup");     // "unplugged", "held", a file, "" (dialog cancelled), or six records
         QTest::addColumn<QString>("outcome");   // boxes | journal | progress at events | address | values painted
         const SimBootloader::Faults none{};
-        const QString four = QStringLiteral("four records");
-        // Pauses at 0x4000 and at 0x4420; 0x4400 is not beyond 0x4000 + 0x400.
-        const QString three = QStringLiteral("E W27 Wt250 W00 Wt250 W00*4 S50 R W00*5 S50 R W00*5 S50 R");
-        const QString end = QStringLiteral(" W00 Wt250 W00*4 S50 R WFF S100 R");
-        const QString events = QStringLiteral(" | 0/16 0/16 0/16 12/16 | 004420 | 4 16 0");
-        row("all taken", none, 0, four, "Done!!! | " + three + end + events);
-        row("0xFF to the third record stops it", SimBootloader::Faults{.refuseRecord = 3}, 0, four,
-            "Error! | " + three + " | 0/16 0/16 0/16 | 004400 | 4 0");
-        row("no reply to the second record", SimBootloader::Faults{.dropReplyToRecord = 2}, 0, four,
-            "USB timeout; Done!!! | E W27 Wt250 W00 Wt250 W00*4 S50 R W00*5 S50 R- W00*5 S50 R" + end + events);
-        row("no final reply", SimBootloader::Faults{.dropEndReply = true}, 0, four,
-            "Error! | " + three + end + "-" + events);
+        const QString six = QStringLiteral("six records");
+        // Pauses at 0x401 (0x400 is not beyond 0 + 0x400), 0x4000 and 0x4420 (0x4400 is not beyond 0x4000 + 0x400).
+        const QString twice = QStringLiteral("E W27 Wt250 W00*5 S50 R W00 Wt250 W00*4 S50 R W00 Wt250 W00*4 S50 R");
+        const QString rest = QStringLiteral(" W00*5 S50 R W00*5 S50 R W00 Wt250 W00*4 S50 R WFF S100 R");
+        const QString events = QStringLiteral(" | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 24 0");
+        row("all taken", none, 0, six, "Done!!! | " + twice + rest + events);
+        row("0xFF to the third record stops it", SimBootloader::Faults{.refuseRecord = 3}, 0, six,
+            "Error! | " + twice + " | 0/24 0/24 4/24 8/24 | 004000 | 8 12 0");
+        row("no reply to the second record", SimBootloader::Faults{.dropReplyToRecord = 2}, 0, six,
+            "USB timeout; Done!!! | E W27 Wt250 W00*5 S50 R W00 Wt250 W00*4 S50 R- W00 Wt250 W00*4 S50 R" + rest +
+                events);
+        row("no final reply", SimBootloader::Faults{.dropEndReply = true}, 0, six,
+            "Error! | " + twice + rest + "-" + events);
         const QString stopped = QStringLiteral("Error, all ready programming.  Current programming stopped | ");
-        row("pressed before the start report", none, 1, four, stopped + "E | 0/16 | 0 | ");
-        row("pressed after the start report", none, 2, four, stopped + "E W27 Wt250 | 0/16 0/16 | 0 | ");
-        row("pressed during a pause", none, 3, four, stopped + "E W27 Wt250 W00 Wt250 | 0/16 0/16 0/16 | 004000 | ");
+        row("pressed before the start report", none, 1, six, stopped + "E | 0/24 | 0 | ");
+        row("pressed after the start report", none, 2, six, stopped + "E W27 Wt250 | 0/24 0/24 | 0 | ");
+        row("pressed during the last pause", none, 5, six,
+            stopped + twice + " W00*5 S50 R W00*5 S50 R W00 Wt250 | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 0");
         const QString nothing = QStringLiteral(" |  |  | 0 | ");
         row("not connected", none, 0, "unplugged", "Not connected to module." + nothing);
         row("link held", none, 0, "held",
@@ -325,10 +333,10 @@ private slots:
             "[Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19 2]" + nothing);
         row("malformed example", none, 0, QStringLiteral(EXAMPLES_DIR "/malformed-jm64.s19"),
             "Line 8000 not multiple of 4.  Please recreate s19 file" + nothing);
-        const QString outside = write(rec("S1", "1000") + rec("S2", "010000", ""), QStringLiteral("outside.s19"));
+        const QString outside = write(rec("S1", "1000") + rec("S2", "020000", ""), QStringLiteral("outside.s19"));
         row("nothing in the window", none, 0, outside,
             "No record of " + outside +
-                " starts in the flash to be programmed (410 to FFFF, outside the bootloader from 410 to 3FFF).  "
+                " starts in the flash to be programmed (400 to 1FFFF, outside the bootloader from 410 to 3FFF).  "
                 "Nothing was sent." +
                 nothing);
         row("missing file", none, 0, "/nonexistent/image.s19",
@@ -336,6 +344,8 @@ private slots:
         const QString folder = QFileInfo(outside).path();
         row("a folder", none, 0, folder,
             "The file " + folder + " could not be opened: it is not a regular file." + nothing);
+        row("a file that cannot be read", none, 0, "/proc/self/mem",
+            "The file /proc/self/mem could not be read: Input/output error." + nothing);
     }
     void runEndsAsTheModuleTheUserAndTheFileDecide()
     {
@@ -347,21 +357,25 @@ private slots:
         NonBlockingUSB::Connected = setup != u"unplugged";
         if (setup == u"held")
             b.window->holdLink(true);
-        const QByteArray four = rec("S1", "4000") + rec("S1", "4020") + rec("S1", "4400") + rec("S1", "4420");
-        const QString file = setup.isEmpty() || setup.contains(u'/') ? setup : write(four);
+        b.fw.txtflstart->setText(QStringLiteral("400"));
+        b.fw.optMicro[3]->click(); // AC128
+        QByteArray six;
+        for (const char *address : {"0400", "0401", "4000", "4020", "4400", "4420"})
+            six += rec("S1", address);
+        const QString file = setup.isEmpty() || setup.contains(u'/') ? setup : write(six);
         QStringList events;
         b.misc.duringEvents = [&] {
             QVERIFY(!b.fw.close() && isOpen(file) && b.window->linkBusy());
             events << QStringLiteral("%1/%2").arg(b.fw.ProgressBar1->value()).arg(b.fw.ProgressBar1->maximum());
             if (events.size() == pressAtEvents)
-                b.fw.cmdProgram_Click();
+                b.fw.cmdProgram->click();
         };
         QCoreApplication::processEvents(); // the window shown and painted before the run
         PaintLog painted;
         b.fw.ProgressBar1->installEventFilter(&painted);
         b.journal.clear();
         b.fw.txtFilename->setText(file);
-        b.fw.cmdProgram_Click();
+        b.fw.cmdProgram->click();
         QStringList shown;
         for (const ShownBox &box : b.dialogs.shown)
             shown << (box.kind == u"MsgBox" && box.title == u"Marlow VGT Tuner"
