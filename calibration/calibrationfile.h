@@ -27,7 +27,6 @@ namespace CalibrationFile {
 inline constexpr quint16 DoubleTag = 5;
 inline constexpr quint16 IntegerTag = 2;
 inline constexpr qint64 FixedBytes = 2794; // the 279 numbers and the name's terminator
-inline constexpr int NumberCount = 279;
 // No board name comes near this; it keeps a huge file of non-zero codes from
 // being read into one cell.
 inline constexpr int MaxNameLength = 4096;

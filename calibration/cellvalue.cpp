@@ -40,12 +40,7 @@ int digitValue(QChar c, int radix)
     return v >= 0 && v < radix ? v : -1;
 }
 
-double saturate(double v)
-{
-    if (std::isinf(v))
-        return v > 0 ? DBL_MAX : -DBL_MAX;
-    return v;
-}
+double saturate(double v) { return std::isinf(v) ? std::copysign(DBL_MAX, v) : v; }
 
 double radixInteger(Scanner &s, int radix)
 {
@@ -126,15 +121,7 @@ QString CellText(double value)
     // cell holds, the value CellValue gives it back as: shown as "inf" it
     // would read, and be saved, as 0.
     if (std::isinf(value))
-        value = value > 0 ? DBL_MAX : -DBL_MAX;
-    QString text = QString::number(value, 'g', 15);
-    const auto e = text.indexOf(u'e');
-    if (e >= 0) {
-        text[e] = u'E';
-        // Two exponent digits at least, as in 1E+15 and 1E-05.
-        const auto digitsAt = e + 2;
-        if (text.size() - digitsAt == 1)
-            text.insert(digitsAt, u'0');
-    }
-    return text;
+        value = std::copysign(DBL_MAX, value);
+    // Qt already writes two exponent digits at least, as in 1e+15 and 1e-05.
+    return QString::number(value, 'g', 15).replace(u'e', u'E');
 }
