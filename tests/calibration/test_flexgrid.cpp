@@ -1,4 +1,4 @@
-// The grid's current cell, selection end, leave-cell event and block text.
+// The grid's current cell, selection end, signals, colours, sizes and block text.
 #include "flexgrid.h"
 
 #include <QTest>
@@ -6,21 +6,46 @@
 class TestFlexGrid : public QObject {
     Q_OBJECT
 private slots:
-    void leaveCellFiresBeforeEveryChangeOfTheCurrentCell()
+    // LeaveCell (L with the cell left) fires before the current cell changes, changed (c) after each visible change;
+    // values outside the grid are ignored. Then the state: current cell and selection end, row heights and column
+    // widths from -1 on, cell positions, colours and texts inside and outside.
+    void signalsFollowEachChangeAndValuesOutsideTheGridAreIgnored()
     {
-        FlexGrid g(17, 17, 1, 1);
-        QList<QPoint> seen;
-        connect(&g, &FlexGrid::LeaveCell, this, [&] { seen << QPoint(g.Col(), g.Row()); });
-        g.setRow(3);         // fires, still at (1,1)
-        g.setRow(3);         // same row: no change, no event
-        g.setCol(4);         // fires at (1,3)
-        g.setRowSel(9);      // selection end only: no event
-        g.setCurrent(20, 4); // outside the grid: ignored
-        QCOMPARE(seen, (QList<QPoint>{{1, 1}, {1, 3}}));
-        QCOMPARE(QPoint(g.Col(), g.Row()), QPoint(4, 3));
-        g.setColSel(2);
-        g.setRow(3); // moving, even to the same row, collapses the selection
-        QCOMPARE(QPoint(g.ColSel(), g.RowSel()), QPoint(4, 3));
+        FlexGrid g(3, 4, 1, 1);
+        QString log;
+        connect(&g, &FlexGrid::LeaveCell, this, [&] { log += QStringLiteral("L%1%2 ").arg(g.Row()).arg(g.Col()); });
+        connect(&g, &FlexGrid::changed, this, [&] { log += QStringLiteral("c "); });
+        g.setRow(2);
+        g.setRow(2);
+        g.setCurrent(3, 3);
+        g.setRowSel(0);
+        g.setRowSel(0);
+        g.setRowSel(3);
+        g.setColSel(-1);
+        g.setColSel(0);
+        g.setText(QStringLiteral("a"));
+        g.setText(QStringLiteral("a"));
+        g.setTextMatrix(3, 0, QStringLiteral("b"));
+        g.setCellBackColor(gridRgb(0x112, 0x134, 0x156));
+        g.setCellBackColor(gridRgb(0x12, 0x34, 0x56));
+        g.setRowHeight(2, -5);
+        g.setRowHeight(3, 1);
+        g.setColWidth(3, 100);
+        g.setColWidth(4, 1);
+        QCOMPARE(log, QStringLiteral("L11 c c L21 c c c c c c c "));
+        QStringList state{QStringLiteral("%1,%2 %3,%4").arg(g.Row()).arg(g.Col()).arg(g.RowSel()).arg(g.ColSel())};
+        for (int i = -1; i <= 4; ++i)
+            state << QStringLiteral("%1 %2 %3 %4")
+                         .arg(g.RowHeight(i))
+                         .arg(g.ColWidth(i))
+                         .arg(g.CellTopTwips(i))
+                         .arg(g.CellLeftTwips(i));
+        state << QString::number(g.cellBackColor(2, 3), 16) + ' ' + QString::number(g.cellBackColor(3, 3), 16) + ' ' +
+                     QString::number(g.CellBackColor(), 16) + ' ' + g.TextMatrix(2, 3) + g.TextMatrix(3, 0);
+        QCOMPARE(state.join(u'|'), QStringLiteral("2,3 0,0|0 0 0 0|240 960 0 0|240 960 240 960|0 960 480 1920|0 100 "
+                                                  "480 2880|0 0 480 2980|ff123456 ffffffff ff123456 a"));
+        const FlexGrid small(1, 1, 1, 1); // all fixed: the current cell stays inside
+        QCOMPARE(QPoint(small.Row(), small.Col()), QPoint(0, 0));
     }
 
     // The selection is rows 1 to 2, columns 1 to 3; the cells around it hold "-".
@@ -28,8 +53,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("cells"); // rows 1 to 3, columns 1 to 4 afterwards
-        QTest::newRow("spreadsheet CR LF") << "a\tb\tc\r\nd\te\tf\r\n" << "a\tb\tc\t-\rd\te\tf\t-\r-\t-\t-\t-";
-        QTest::newRow("smaller keeps the rest") << "a" << "a\t-\t-\t-\r-\t-\t-\t-\r-\t-\t-\t-";
+        QTest::newRow("spreadsheet CR LF") << "a\tb\tc\r\nd\te\tf\r\n"
+                                           << "a\tb\tc\t-\rd\te\tf\t-\r-\t-\t-\t-";
+        QTest::newRow("smaller keeps the rest") << "a"
+                                                << "a\t-\t-\t-\r-\t-\t-\t-\r-\t-\t-\t-";
+        QTest::newRow("larger is cut at the selection") << "a\tb\tc\td\ne\tf\tg\th\ni"
+                                                        << "a\tb\tc\t-\re\tf\tg\t-\r-\t-\t-\t-";
     }
     void pastedTextFillsTheSelectionOnly()
     {
