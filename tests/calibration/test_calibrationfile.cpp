@@ -171,42 +171,32 @@ private slots:
         QTEST(rig.dialogs.messages().join(u'|'), "messages");
     }
 
-    void saveAsksBeforeOverwritingClearEmptiesAndOpenGivesBackTheCellsAndHeadings()
+    // Clear empties the values, with an edit left open on the first of them, and Save writes them as zeros. Open
+    // shows what an example file's maker wrote, which only the factory's matches the module in; Save over the
+    // zeros asks first and then writes the example byte for byte.
+    void saveAfterOpenWritesTheExampleByteForByte_data()
     {
+        QTest::addColumn<QString>("name");
+        // Map rows 1 and 16 of columns 1 and 16, brake columns 1 and 16, the parameters | headings of columns 2 and
+        // 16 and rows 2 and 16 | current cells of map, brake and parameters (row,column) | Verify
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("factory") << "factory-calibration.dat"
+                                 << "30 20 85 20 95 90 95 20 200 800 200 10 6 Marlow VGT | 800 3600 10% 94% | 16,0 "
+                                    "0,16 7,1 | Verified OK";
+        QTest::newRow("towing") << "towing-calibration.dat"
+                                << "25 15 44 16 100 82 100 35 230 600 250 0 7 Marlow VGT Tow | 600 4100 0% 98% | "
+                                   "16,0 0,16 7,1 | Verified FAILED";
+    }
+    void saveAfterOpenWritesTheExampleByteForByte()
+    {
+        QFETCH(QString, name);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cal.dat"));
-        const QByteArray older = QByteArray("an older, longer file that is no calibration at all").repeated(100);
-        fileBytes(path, older);
+        const QString path = dir.filePath(QStringLiteral("cal.dat")), example = EXAMPLES_DIR "/" + name;
         Rig rig;
+        rig.connect();
         auto &t = rig.window->tables;
-        for (int r = 1; r <= 16; ++r)
-            for (int c = 1; c <= 16; ++c)
-                t.map().setTextMatrix(r, c, QString::number(r * 3 + c));
-        t.map().setTextMatrix(2, 2, QStringLiteral("50abc"));
-        t.map().setTextMatrix(2, 3, QString());
-        t.brake().setTextMatrix(0, 16, QStringLiteral("88"));
-        const QStringList params{"90", "30", "150", "1000", "250", "0", "6.5", "KTRM 2"};
-        for (int r = 0; r < 8; ++r)
-            t.params().setTextMatrix(r, 1, params[r]);
-        rig.dialogs.fileAnswers << QString() << QString() << path << path << path; // the first two cancelled
-        rig.dialogs.yesNoAnswers << false << true;
-        rig.window->mnuOpen_Click();
-        rig.window->mnuSave_Click();
-        rig.window->mnuSave_Click();
-        QCOMPARE(fileBytes(path), older); // No keeps the file
-        rig.window->mnuSave_Click();
-        // Tagged little-endian records: the map row by row, the brake row, the parameters with
-        // "LOAD Start" before "RPM Increment", then the name's characters and a zero.
-        const QByteArray bytes = fileBytes(path);
-        QCOMPARE(bytes.left(20).toHex(), "0500000000000000104005000000000000001440"); // 4 and 5
-        QCOMPARE(bytes.mid(2550, 20), record(5, 64) + record(5, 0));
-        QCOMPARE(bytes.mid(2720, 70), record(5, 90) + record(5, 30) + record(5, 150) + record(5, 1000) + record(5, 0) +
-                                          record(5, 250) + record(5, 6.5));
-        QCOMPARE(bytes.mid(2790).toHex(), "02004b00020054000200520002004d000200200002003200"
-                                          "02000000");
-        QCOMPARE(current(t.map()) + ' ' + current(t.params()), QStringLiteral("16,16 7,1"));
         int code = '7';
-        t.params().setRow(MaxPosition); // an edit open on the first cell Clear empties does not survive it
+        t.params().setRow(MaxPosition);
         rig.window->GridEdit3(code);
         rig.window->mnuClearTable_Click();
         QVERIFY(rig.window->Text3->isHidden());
@@ -217,24 +207,36 @@ private slots:
                     left += g->TextMatrix(r, c).isEmpty() ? QString() : g->TextMatrix(r, c) + '|';
         QCOMPARE(left, QStringLiteral("Brake|Max Position|Max Adjust|Max Boost|RPM Start|RPM Increment|LOAD Start|"
                                       "LOAD Increment|Board Name|"));
+        t.params().setTextMatrix(BoardName, 1, QStringLiteral("A"));
+        rig.dialogs.fileAnswers << QString() << QString() << path << example << path << path; // two cancelled
+        rig.dialogs.yesNoAnswers << false << true;
         rig.window->mnuOpen_Click();
-
+        rig.window->mnuSave_Click();
+        rig.window->mnuSave_Click();
+        const QByteArray zeros =
+            QByteArray::fromHex("05000000000000000000").repeated(279) + QByteArray::fromHex("0200410002000000");
+        QCOMPARE(fileBytes(path).toHex(' '), zeros.toHex(' '));
+        QCOMPARE(zeros.size(), CalibrationFile::FixedBytes + 4);
+        rig.window->mnuOpen_Click();
+        QStringList shown;
+        for (QPoint p : {QPoint(1, 1), QPoint(1, 16), QPoint(16, 1), QPoint(16, 16)})
+            shown << t.map().TextMatrix(p.x(), p.y());
+        shown << t.brake().TextMatrix(0, 1) << t.brake().TextMatrix(0, 16);
+        for (int r = 0; r < 8; ++r)
+            shown << t.params().TextMatrix(r, 1);
+        shown << "|" << t.map().TextMatrix(0, 2) << t.map().TextMatrix(0, 16) << t.map().TextMatrix(2, 0)
+              << t.map().TextMatrix(16, 0) << "|" << current(t.map()) << current(t.brake()) << current(t.params());
+        rig.window->mnuSave_Click();
+        QCOMPARE(fileBytes(path).toHex(' '), zeros.toHex(' ')); // No keeps the file
+        rig.window->mnuSave_Click();
+        QCOMPARE(fileBytes(path).toHex(' '), fileBytes(example).toHex(' '));
         const QString open = "Open|Open file to Program||" + Filter, save = "Save|Save Calibration As||" + Filter;
         const QString asked = "YesNo|Confirm Overwrite Operation|The Filename " + path +
                               " already exists.\rWould you like to overwrite this file?|";
-        QCOMPARE(boxes(rig.dialogs),
-                 (QStringList{open, save, save, asked, save, asked, "MsgBox|Marlow VGT Tuner|Save Complete|", open}));
-        QCOMPARE(QStringList({t.map().TextMatrix(2, 2), t.map().TextMatrix(2, 3), t.map().TextMatrix(16, 16),
-                              t.brake().TextMatrix(0, 16)}),
-                 (QStringList{"50", "0", "64", "88"}));
-        for (int r = 0; r < 8; ++r)
-            QCOMPARE(t.params().TextMatrix(r, 1), params[r]);
-        // The headings are rebuilt though the file does not hold them.
-        QCOMPARE(t.map().TextMatrix(0, 1) + ' ' + t.map().TextMatrix(0, 16) + ' ' + t.map().TextMatrix(1, 0) + ' ' +
-                     t.map().TextMatrix(16, 0),
-                 QStringLiteral("0 4500 0 91%"));
-        QCOMPARE(current(t.map()) + ' ' + current(t.brake()) + ' ' + current(t.params()),
-                 QStringLiteral("16,0 0,16 7,1"));
+        const QString done = QStringLiteral("MsgBox|Marlow VGT Tuner|Save Complete|");
+        QCOMPARE(boxes(rig.dialogs), (QStringList{open, save, save, done, open, save, asked, save, asked, done}));
+        rig.window->mnuVerify_Click();
+        QTEST(shown.join(u' ') + " | " + rig.dialogs.messages().last(), "shown");
     }
 };
 
