@@ -8,11 +8,8 @@
 
 FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollArea(parent), m_grid(grid)
 {
-    setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Plain);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(&m_grid, &FlexGrid::changed, this, &FlexGridView::gridChanged);
     QFont f = font();
     f.setPixelSize(11);
@@ -97,7 +94,6 @@ void FlexGridView::repaintChangedCells()
     if (moved) {
         m_shownLefts = lefts;
         m_shownTops = tops;
-        m_shown.clear();
         viewport()->update();
     }
     m_shown.resize(qsizetype(m_grid.Rows()) * m_grid.Cols());
@@ -123,13 +119,15 @@ void FlexGridView::paintEvent(QPaintEvent *event)
     const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
     const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
     const bool focused = hasFocus();
-    // Scrolling cells first, then the fixed ones over them.
-    for (int pass = 0; pass < 2; ++pass) {
+    // Scrolling cells first, then the headings over them, which scroll one way only, and last the corner
+    // that does not scroll at all.
+    for (int pass = 0; pass < 3; ++pass) {
         for (int r = 0; r < m_grid.Rows(); ++r) {
             for (int c = 0; c < m_grid.Cols(); ++c) {
-                const bool fixed = r < m_grid.FixedRows() || c < m_grid.FixedCols();
-                if (fixed != (pass == 1))
+                const int fixedWays = int(r < m_grid.FixedRows()) + int(c < m_grid.FixedCols());
+                if (fixedWays != pass)
                     continue;
+                const bool fixed = fixedWays > 0;
                 const QRect rect = cellRect(r, c).translated(-origin);
                 if (!rect.intersects(event->rect()))
                     continue;
@@ -210,13 +208,12 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
         }
     };
     switch (event->key()) {
-    case Qt::Key_Up: move(-1, 0); return;
-    case Qt::Key_Down: move(1, 0); return;
-    case Qt::Key_Left: move(0, -1); return;
-    case Qt::Key_Right: move(0, 1); return;
-    case Qt::Key_Home: move(0, -m_grid.Cols()); return;
-    case Qt::Key_End: move(0, m_grid.Cols()); return;
-    default: break;
+    case Qt::Key_Up: return move(-1, 0);
+    case Qt::Key_Down: return move(1, 0);
+    case Qt::Key_Left: return move(0, -1);
+    case Qt::Key_Right: return move(0, 1);
+    case Qt::Key_Home: return move(0, -m_grid.Cols());
+    case Qt::Key_End: return move(0, m_grid.Cols());
     }
     int code = -1;
     const QString text = event->text();
@@ -234,15 +231,18 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
         emit KeyPress(code);
 }
 
-void FlexGridView::focusInEvent(QFocusEvent *event)
+// The current cell's dotted frame shows only while the grid has the focus. The frame's own repaint on a
+// focus change does not reach the cells.
+void FlexGridView::focusInEvent(QFocusEvent *)
 {
-    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
     emit GotFocus();
 }
 
-void FlexGridView::resizeEvent(QResizeEvent *event)
+void FlexGridView::focusOutEvent(QFocusEvent *) { viewport()->update(); }
+
+void FlexGridView::resizeEvent(QResizeEvent *)
 {
-    QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
     emit geometryMoved();
 }

@@ -48,6 +48,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -66,7 +67,7 @@ private:
     // otherwise draw all 289 cells each time.
     struct CellLook {
         QString text;
-        GridColor back = 0;
+        GridColor back{};
         bool current = false;
         bool selected = false;
         bool operator==(const CellLook &) const = default;
