@@ -1,9 +1,7 @@
 #include "frmgraph.h"
 #include "cellvalue.h"
-#include "flexgridview.h"
 #include "frmvgt_tuner.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -70,22 +68,22 @@ bool openGlAvailable()
 }
 
 // The colours as bands: each level's colour holds from the level up to the
-// next level, and the lower colour of the first level below it, so a value
+// next level, and the first level's from the bottom of the scale, so a value
 // reads as the band it falls in, as on the legend. Hard steps instead of a
-// blend: a blend would draw 30 and 50 in colours that are on no band.
+// blend: a blend would draw 30 and 50 in colours that are on no band. The
+// chart lays the gradient along the position scale itself, so only its stops
+// count: 0 at the bottom of the scale, 1 at its top.
 QLinearGradient bandGradient()
 {
     const auto &levels = frmGraph::colourLevels();
-    QLinearGradient gradient(0, 100, 0, 0); // bottom of the position scale to its top
+    QLinearGradient gradient;
     const double span = PositionHigh - PositionLow;
-    gradient.setColorAt(0, levels.first().lower);
     for (qsizetype i = 0; i < levels.size(); ++i) {
         const double from = (levels[i].level - PositionLow) / span;
         const double to = i + 1 < levels.size() ? (levels[i + 1].level - PositionLow) / span : 1.0;
         gradient.setColorAt(std::clamp(from, 0.0, 1.0), levels[i].colour);
         gradient.setColorAt(std::clamp(to - 0.0005, 0.0, 1.0), levels[i].colour);
     }
-    gradient.setColorAt(1, levels.last().colour);
     return gradient;
 }
 
@@ -112,14 +110,14 @@ public:
     {
         // Selecting renders an extra pass; on software OpenGL that is felt
         // while the pointer moves, so it waits until the pointer rests.
-        m_rest.setSingleShot(true);
-        m_rest.setInterval(120);
-        QObject::connect(&m_rest, &QTimer::timeout, this, [this] { select(m_pointer); });
+        m_rest->setSingleShot(true);
+        m_rest->setInterval(120);
+        QObject::connect(m_rest, &QTimer::timeout, this, [this] { select(m_pointer); });
     }
 
     void mousePressEvent(QMouseEvent *event, const QPoint &mousePos) override
     {
-        m_rest.stop();
+        m_rest->stop();
         if (event->button() != Qt::LeftButton) {
             Q3DInputHandler::mousePressEvent(event, mousePos);
             return;
@@ -135,7 +133,7 @@ public:
     {
         m_pointer = mousePos;
         if (event->buttons() == Qt::NoButton) {
-            m_rest.start();
+            m_rest->start();
             return;
         }
         if ((mousePos - m_pressedAt).manhattanLength() >= 4)
@@ -157,17 +155,11 @@ private:
             scene()->setSelectionQueryPosition(position);
     }
 
-    QTimer m_rest;
+    QTimer *m_rest = new QTimer(this);
     QPoint m_pointer;
     QPoint m_pressedAt;
     bool m_dragging = false;
 };
-
-QRect twips(int left, int top, int width, int height)
-{
-    return {FlexGridView::pixels(left), FlexGridView::pixels(top), FlexGridView::pixels(width),
-            FlexGridView::pixels(height)};
-}
 
 } // namespace
 
@@ -191,9 +183,9 @@ frmGraph::frmGraph(frmVGT_Tuner &owner) : QWidget(&owner, Qt::Window), m_owner(o
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Graph"));
-    resize(twips(0, 0, 10995, 6795).size());
     buildChart();
-    m_chartArea->setGeometry(twips(120, 120, 10815, 6615));
+    // A client area of 10995 by 6795 twips, at 15 twips a pixel; resizeEvent places the chart.
+    resize(733, 453);
     Demo7();
 }
 
@@ -329,7 +321,6 @@ void frmGraph::Demo7()
     // scale nor pulls the surface out of the chart; the read-out shows the
     // true value.
     auto *rows = new QSurfaceDataArray;
-    rows->reserve(Breakpoints);
     for (int k = 0; k < Breakpoints; ++k) {
         auto *row = new QSurfaceDataRow(Breakpoints);
         const int j = SurfaceSize - (k + 1);
@@ -364,21 +355,15 @@ void frmGraph::showSelection(const QPoint &dataPoint)
     m_series->setItemLabelFormat(pointText(dataPoint));
 }
 
-void frmGraph::closeEvent(QCloseEvent *event)
+void frmGraph::closeEvent(QCloseEvent *)
 {
     // Form_Unload: the next graph command opens a new window.
     m_owner.GraphShown = false;
-    QWidget::closeEvent(event);
 }
 
-void frmGraph::resizeEvent(QResizeEvent *event)
+void frmGraph::resizeEvent(QResizeEvent *)
 {
-    // The chart keeps its margins when the user enlarges the window.
-    if (!m_chartArea)
-        return QWidget::resizeEvent(event);
-    const QRect placed = twips(120, 120, 10815, 6615);
-    const QSize client = twips(0, 0, 10995, 6795).size();
-    m_chartArea->setGeometry(placed.left(), placed.top(), width() - (client.width() - placed.width()),
-                             height() - (client.height() - placed.height()));
-    QWidget::resizeEvent(event);
+    // The chart sits at 120, 120 twips and is 10815 by 6615: margins of 8 pixels on the left and top and 4 on
+    // the right and bottom, which it keeps when the user resizes the window.
+    m_chartArea->setGeometry(rect().adjusted(8, 8, -4, -4));
 }
