@@ -1,0 +1,184 @@
+// The grid view: what it paints, read back from the screen, and where keys, clicks and scrolling take it.
+#include "flexgridview.h"
+#include "rig.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+// The frame's colour, then the top-left cells as the screen shows them, a row a line: the background (B heading,
+// W white, H selection, Y yellow), '*' for the dotted frame of the focused current cell, then the colour of the
+// text (K black, W white) with the first and last column and the height of its ink; '!' for a missing grid line.
+QString picture(FlexGridView *v, int rows, int cols)
+{
+    QCoreApplication::processEvents(); // the changed cells are found, then painted
+    QCoreApplication::processEvents();
+    const QImage shot = v->screen()->grabWindow(v->window()->winId()).toImage();
+    const QHash<QRgb, QChar> names{
+        {0xffefefef, 'B'}, {0xffffffff, 'W'}, {0xff308cc6, 'H'}, {0xffffff00, 'Y'}, {0xff000000, 'K'}};
+    QString out = names.value(shot.pixel(v->mapTo(v->window(), QPoint(0, 0))), '?');
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const QRect cell = v->cellRect(r, c).translated(v->mapTo(v->window(), QPoint()));
+            auto at = [&](int x, int y) { return shot.pixel(cell.left() + x, cell.top() + y); };
+            out += (c ? ' ' : '\n') + names.value(at(4, 2), '?') + QString(at(2, 1) == 0xff000000 ? "*" : "");
+            QRect ink; // inside the dotted frame
+            QChar pure = '?';
+            for (int x = 3; x < cell.width() - 3; ++x)
+                for (int y = 3; y < cell.height() - 3; ++y)
+                    if (at(x, y) != at(4, 2)) {
+                        pure = ink.isNull() || pure == '?' ? names.value(at(x, y), '?') : pure;
+                        ink |= QRect(x, y, 1, 1);
+                    }
+            if (!ink.isNull())
+                out += QStringLiteral("%1%2-%3/%4").arg(pure).arg(ink.left()).arg(ink.right()).arg(ink.height());
+            if (at(cell.width() - 1, 7) != 0xffb8b8b8 || at(20, cell.height() - 1) != 0xffb8b8b8)
+                out += '!';
+        }
+    }
+    return out;
+}
+} // namespace
+
+class TestGridPainting : public QObject {
+    Q_OBJECT
+private slots:
+    void mapAndBrakeRowPaintHeadingsSelectionCurrentCellAndOperatingPoint()
+    {
+        Rig rig;
+        auto &w = *rig.window;
+        FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (auto [r, c] : {std::pair{0, 2}, {2, 0}, {1, 1}, {3, 3}})
+            map.setTextMatrix(r, c, QStringLiteral("10"));
+        map.setCurrent(4, 1);
+        map.setCellBackColor(GridYellow);
+        map.setCurrent(2, 2);
+        map.setRowSel(3);
+        map.setColSel(4);
+        brake.setCurrent(0, 3);
+        brake.setCellBackColor(GridYellow);
+        w.msflexgrid1->setFocus();
+        QCOMPARE(
+            picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
+            QStringLiteral(
+                "K\nB B BK25-36/8 B B B\nB WK25-36/8 W W W W\nBK3-15/8 W W* H H W\nB W H HW25-36/8 H W\nB Y W W W W"
+                "K\nB?3-32/8 W W Y W W"));
+        map.setRowSel(4); // the selection grows along the current cell's row and column, and the focus leaves
+        map.setColSel(5);
+        map.setTextMatrix(1, 1, QString());
+        w.MSFlexGrid2->setFocus();
+        QCOMPARE(
+            picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
+            QStringLiteral("K\nB B BK25-36/8 B B B\nB W W W W W\nBK3-15/8 W W H H H\nB W H HW25-36/8 H H\nB Y H H H H"
+                           "K\nB?3-32/8 W W Y* W W"));
+    }
+
+    // On a grid of three rows and four columns under its headings, 16 pixels high and 64 wide but for the edges
+    // of columns 1 and 2 at 968 and 1927 twips (64.5 and 128.5 pixels), steps: a key ("Shift+End"), a typed
+    // character by its code ("#7e"), a click ("@2,1") or shift-click ("+2,1") on a cell, a drag ("2,2>3,4"),
+    // the pointer moved without a button ("~1,1"), a double click ("!2,2"), or scrolled by 60 and 10 pixels and
+    // read ("$"): the sizes, with the current cell in a heading, the places of cells and the picture.
+    void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("outcome"); // current cell, selection end, what was read, then the signals
+        QTest::newRow("arrows stop at the headings") << "Up Left Down Right Right"
+                                                     << "2,3 2,3 k k k k k";
+        QTest::newRow("and at the last cell") << "Down Down Down End Right"
+                                              << "3,4 3,4 k k k k k";
+        QTest::newRow("Home") << "End Down Home"
+                              << "2,1 2,1 k k k";
+        QTest::newRow("shift moves the selection end") << "Down Shift+Down Shift+End Shift+Left Shift+Up"
+                                                       << "2,1 2,3 k k k k k k k k k";
+        QTest::newRow("an arrow collapses it") << "Shift+Down Shift+Right Right"
+                                               << "1,2 1,2 k k k k k";
+        QTest::newRow("control codes") << "Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+["
+                                       << "1,1 1,1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91";
+        QTest::newRow("characters") << "#1f #20 #7e #7f #80 #ff #1f600"
+                                    << "1,1 1,1 k k32 k126 k k128 k255 k128512";
+        QTest::newRow("clicks") << "@2,1 @0,2 @2,0 +1,4"
+                                << "2,1 1,4 DU DU DU DU";
+        QTest::newRow("drag") << "2,2>3,4 ~1,1"
+                              << "2,2 3,4 DU";
+        QTest::newRow("drag to the first cell") << "3,3>1,1"
+                                                << "3,3 1,1 DU";
+        QTest::newRow("drag onto a heading") << "2,2>0,3 !2,2"
+                                             << "2,2 2,2 DUC";
+        QTest::newRow("scrolled")
+            << "$"
+            << "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(1,1 65x16) QRect(6,1 63x16) "
+               "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(-1,-1) K\n"
+               "B B?59-59/10 B\nB?3-61/1 B?3-59/10 BW3-60/4\nB B?59-59/10 H1 1  G G G";
+    }
+    void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
+    {
+        FlexGrid grid(4, 5, 1, 1);
+        grid.setColWidth(0, 968);
+        grid.setColWidth(1, 959);
+        FlexGridView view(grid);
+        QString log;
+        connect(&view, &FlexGridView::KeyDown, [&](int, Qt::KeyboardModifiers) { log += " k"; });
+        connect(&view, &FlexGridView::KeyPress, [&](int code) { log += QString::number(code); });
+        connect(&view, &FlexGridView::MouseDown, [&] { log += " D"; });
+        connect(&view, &FlexGridView::MouseUp, [&] { log += 'U'; });
+        connect(&view, &FlexGridView::DblClick, [&] { log += 'C'; });
+        connect(&view, &FlexGridView::GotFocus, [&] { log += " F"; });
+        connect(&view, &FlexGridView::geometryMoved, [&] { log += " G"; });
+        view.resize(220, 64);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        log.clear();
+        QWidget *vp = view.viewport();
+        auto at = [&](QStringView rc) {
+            return view.cellRect(rc[0].digitValue(), rc[2].digitValue()).center() - vp->geometry().topLeft();
+        };
+        QString seen;
+        QFETCH(QString, steps);
+        for (const QString &step : steps.split(' ')) {
+            const char32_t typed = step.mid(1).toUInt(nullptr, 16);
+            const QKeyCombination key = QKeySequence(step)[0];
+            if (step[0] == '#') {
+                QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QString::fromUcs4(&typed, 1), {});
+            } else if (step[0] == '@' || step[0] == '+') {
+                QTest::mouseClick(vp, Qt::LeftButton, step[0] == '+' ? Qt::ShiftModifier : Qt::NoModifier,
+                                  at(step.mid(1)));
+            } else if (step[0] == '~' || step[0] == '!') {
+                step[0] == '~' ? QTest::mouseMove(vp, at(step.mid(1)))
+                               : QTest::mouseDClick(vp, Qt::LeftButton, {}, at(step.mid(1)));
+            } else if (step.contains('>')) {
+                QTest::mousePress(vp, Qt::LeftButton, {}, at(step));
+                QTest::mouseMove(vp, at(step.mid(4)));
+                QTest::mouseRelease(vp, Qt::LeftButton, {}, at(step.mid(4)));
+            } else if (step == '$') {
+                QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
+                grid.setCurrent(2, 0); // where the headings' rebuild leaves the map's
+                grid.setRowSel(3);
+                grid.setColSel(2);
+                QDebug(&seen) << view.sizeHint() << h->minimum() << h->maximum() << h->pageStep() << v->minimum()
+                              << v->maximum() << v->pageStep();
+                h->setValue(60);
+                v->setValue(10);
+                QDebug(&seen) << view.cellRect(0, 0) << view.cellRect(0, 1) << view.cellRect(1, 0)
+                              << view.cellRect(2, 2) << view.dataArea() << view.cellAt(view.cellRect(2, 2).center())
+                              << view.cellAt(QPoint(0, 0));
+                seen += picture(&view, 3, 3);
+                view.resize(20, 20);
+                QDebug(&seen) << h->pageStep() << v->pageStep();
+            } else {
+                QTest::keyClick(&view, key.key(), key.keyboardModifiers());
+            }
+        }
+        QTEST(QStringLiteral("%1,%2 %3,%4").arg(grid.Row()).arg(grid.Col()).arg(grid.RowSel()).arg(grid.ColSel()) +
+                  seen + log,
+              "outcome");
+    }
+};
+
+QTEST_MAIN(TestGridPainting)
+#include "test_gridpainting.moc"
