@@ -20,15 +20,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-namespace {
-// Window geometry is designed in twips, as the grids are; 15 twips a pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return {FlexGridView::pixels(left), FlexGridView::pixels(top), FlexGridView::pixels(width),
-            FlexGridView::pixels(height)};
-}
-} // namespace
-
 frmVGT_Tuner::frmVGT_Tuner(Misc &misc, Dialogs &dialogs, QWidget *parent)
     : QMainWindow(parent), m_misc(misc), m_dialogs(dialogs)
 {
@@ -43,39 +34,42 @@ frmVGT_Tuner::~frmVGT_Tuner() = default;
 void frmVGT_Tuner::buildWindow()
 {
     setWindowTitle(QStringLiteral("Marlow VGT Tuner v2.21"));
+    // The window is designed in twips, 15 to a pixel at 96 dpi, as the grids are; placed
+    // here in whole pixels, which is what the twips come to. The client area is 11040 x 7050
+    // twips above the status bar; the grids sit at (240, 360) 10335 x 3930, (240, 4320)
+    // 10335 x 315 and (240, 4680) 2715 x 1905 twips in the map frame.
     auto *outer = new QGroupBox(QStringLiteral("VGT Tuner"));
     outer->setObjectName(QStringLiteral("outerFrame"));
-    outer->setMinimumSize(twips(0, 0, 11040, 7050).size());
+    outer->setMinimumSize(736, 470);
     setCentralWidget(outer);
 
     auto *mapFrame = new QGroupBox(QStringLiteral("Turbo Position Map (0=Full Open, 100=Full Close)"), outer);
     mapFrame->setObjectName(QStringLiteral("mapFrame"));
-    mapFrame->setGeometry(twips(120, 240, 10800, 6700));
+    mapFrame->setGeometry(8, 16, 720, 447);
 
     auto *rpm = new QLabel(QStringLiteral("RPM"), mapFrame);
-    rpm->setGeometry(twips(5000, 150, 900, 210));
+    rpm->setGeometry(333, 10, 60, 14);
     rpm->setAlignment(Qt::AlignCenter);
     const QString load = QStringLiteral("LOAD");
     for (int i = 0; i < load.size(); ++i) {
         auto *letter = new QLabel(load.mid(i, 1), mapFrame);
-        letter->setGeometry(twips(30, 1500 + i * 300, 200, 280));
+        letter->setGeometry(2, 100 + i * 20, 13, 19);
         letter->setAlignment(Qt::AlignCenter);
     }
 
     msflexgrid1 = new FlexGridView(tables.map(), mapFrame);
     msflexgrid1->setObjectName(QStringLiteral("msflexgrid1"));
-    msflexgrid1->setGeometry(twips(240, 360, 10335, 3930));
+    msflexgrid1->setGeometry(16, 24, 689, 262);
     MSFlexGrid2 = new FlexGridView(tables.brake(), mapFrame);
     MSFlexGrid2->setObjectName(QStringLiteral("MSFlexGrid2"));
-    MSFlexGrid2->setGeometry(twips(240, 4320, 10335, 315));
+    MSFlexGrid2->setGeometry(16, 288, 689, 21);
     MSFlexGrid3 = new FlexGridView(tables.params(), mapFrame);
     MSFlexGrid3->setObjectName(QStringLiteral("MSFlexGrid3"));
-    MSFlexGrid3->setGeometry(twips(240, 4680, 2715, 1905));
+    MSFlexGrid3->setGeometry(16, 312, 181, 127);
 
     auto makeEditor = [mapFrame](const char *name) {
         auto *box = new QLineEdit(mapFrame);
         box->setObjectName(QString::fromLatin1(name));
-        box->setFrame(false);
         box->hide();
         return box;
     };
@@ -85,42 +79,42 @@ void frmVGT_Tuner::buildWindow()
 
     lblBoard = new QLabel(mapFrame);
     lblBoard->setObjectName(QStringLiteral("lblBoard"));
-    lblBoard->setGeometry(twips(3120, 4740, 1500, 360));
+    lblBoard->setGeometry(208, 316, 100, 24);
     lblBoard->setFrameShape(QFrame::Panel);
     lblBoard->setFrameShadow(QFrame::Sunken);
     lblBoard->setAlignment(Qt::AlignCenter);
 
     Frame1 = new QGroupBox(QStringLiteral("Graph"), mapFrame);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(3120, 5220, 1500, 1365));
+    Frame1->setGeometry(208, 348, 100, 91);
     chkIndex = new QCheckBox(QStringLiteral("Index"), Frame1);
     chkIndex->setObjectName(QStringLiteral("chkIndex"));
-    chkIndex->setGeometry(twips(120, 300, 1260, 330));
+    chkIndex->setGeometry(8, 20, 84, 22);
     cmdGraph = new QPushButton(QStringLiteral("3D Graph"), Frame1);
     cmdGraph->setObjectName(QStringLiteral("cmdGraph"));
-    cmdGraph->setGeometry(twips(120, 780, 1260, 420));
+    cmdGraph->setGeometry(8, 52, 84, 28);
 
     Frame4 = new QGroupBox(QStringLiteral("Inputs"), mapFrame);
     Frame4->setObjectName(QStringLiteral("Frame4"));
-    Frame4->setGeometry(twips(4800, 4680, 5775, 1905));
+    Frame4->setGeometry(320, 312, 385, 127);
     cmdRequestInputs = new QPushButton(QStringLiteral("Request"), Frame4);
     cmdRequestInputs->setObjectName(QStringLiteral("cmdRequestInputs"));
-    cmdRequestInputs->setGeometry(twips(150, 330, 1100, 400));
+    cmdRequestInputs->setGeometry(10, 22, 73, 27);
     chkAutoRequest = new QCheckBox(QStringLiteral("Auto"), Frame4);
     chkAutoRequest->setObjectName(QStringLiteral("chkAutoRequest"));
-    chkAutoRequest->setGeometry(twips(150, 820, 1100, 330));
+    chkAutoRequest->setGeometry(10, 55, 73, 22);
     cmdClear = new QPushButton(QStringLiteral("Clear"), Frame4);
     cmdClear->setObjectName(QStringLiteral("cmdClear"));
-    cmdClear->setGeometry(twips(150, 1300, 1100, 400));
+    cmdClear->setGeometry(10, 87, 73, 27);
     const char *inputLabels[3] = {"RPM", "Load %", "User"};
     for (int i = 0; i < 3; ++i) {
         auto *label = new QLabel(QString::fromLatin1(inputLabels[i]), Frame4);
-        label->setGeometry(twips(1450, 330 + i * 480, 900, 400));
+        label->setGeometry(97, 22 + i * 32, 60, 27);
         txtInputs[i] = new QLineEdit(Frame4);
         txtInputs[i]->setObjectName(QStringLiteral("txtInputs%1").arg(i));
         txtInputs[i]->setReadOnly(true);
         txtInputs[i]->setAlignment(Qt::AlignRight);
-        txtInputs[i]->setGeometry(twips(2400, 330 + i * 480, 1100, 400));
+        txtInputs[i]->setGeometry(160, 22 + i * 32, 73, 27);
         // Opaque (filled with the window's colour round the box's own
         // drawing), so that a reading every 300 ms repaints the box alone and
         // not the three frames around it.
@@ -129,10 +123,10 @@ void frmVGT_Tuner::buildWindow()
     }
     lblAtIdle = new QLabel(QStringLiteral("At Idle"), Frame4);
     lblAtIdle->setObjectName(QStringLiteral("lblAtIdle"));
-    lblAtIdle->setGeometry(twips(3700, 330, 1950, 400));
+    lblAtIdle->setGeometry(247, 22, 130, 27);
     lblExhBrakeSwPressed = new QLabel(QStringLiteral("Exh Brake Switch On"), Frame4);
     lblExhBrakeSwPressed->setObjectName(QStringLiteral("lblExhBrakeSwPressed"));
-    lblExhBrakeSwPressed->setGeometry(twips(3700, 810, 1950, 400));
+    lblExhBrakeSwPressed->setGeometry(247, 54, 130, 27);
 
     statusPanel = new QLabel;
     statusPanel->setObjectName(QStringLiteral("StatusBar1Panel1"));

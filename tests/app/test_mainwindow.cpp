@@ -1,15 +1,18 @@
-// The main window as it starts, its menus and About.
+// The main window as it starts, its menus, About, Qt's boxes and Save over a file.
 #include "flexgridview.h"
-#include "helptext.h"
 #include "rig.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
-#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,86 +27,200 @@ void put(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
+QString helpFile() { return QCoreApplication::applicationDirPath() + QStringLiteral("/help.txt"); }
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void startsDisconnectedWithEmptyTablesOfTheirSizes()
-    {
-        Rig rig;
-        auto &w = *rig.window;
-        const FlexGrid &map = w.tables.map(), &brake = w.tables.brake(), &params = w.tables.params();
-        QCOMPARE(w.windowTitle(), QStringLiteral("Marlow VGT Tuner v2.21"));
-        QCOMPARE(w.statusPanel->text() + " / " + w.lblBoard->text(), QStringLiteral("Not Connected / No Module"));
-        QVERIFY(!NonBlockingUSB::Connected && rig.journal.entries().isEmpty()); // nothing sent at start
-        QVERIFY(!w.tmrAutoRequest.isActive() && !w.tmrIndex.isActive());
-        QCOMPARE(QPoint(w.tmrAutoRequest.interval(), w.tmrIndex.interval()), QPoint(300, 187));
-        QVERIFY(!w.lblAtIdle->isEnabled() && !w.lblExhBrakeSwPressed->isEnabled());
-        // Every filled cell in order, with its column unless it is column 0: only the labels.
-        QStringList texts;
-        for (const FlexGrid *grid : {&map, &brake, &params})
-            for (int r = 0; r < grid->Rows(); ++r)
-                for (int c = 0; c < grid->Cols(); ++c)
-                    if (!grid->TextMatrix(r, c).isEmpty())
-                        texts << (c ? QStringLiteral("c%1 ").arg(c) : QString()) + grid->TextMatrix(r, c);
-        QCOMPARE(texts, QStringList({"Brake", "Max Position", "Max Adjust", "Max Boost", "RPM Start", "RPM Increment",
-                                     "LOAD Start", "LOAD Increment", "Board Name"}));
-        QCOMPARE(QList<int>({map.Row(), map.Col(), brake.Row(), brake.Col(), params.Row(), params.Col()}),
-                 QList<int>({1, 1, 0, 1, 7, 1}));
-        QString sizes; // column width x row height of the map / column width of the brake row
-        for (int i = 0; i <= 16; ++i)
-            sizes += QStringLiteral("%1x%2/%3 ").arg(map.ColWidth(i)).arg(map.RowHeight(i)).arg(brake.ColWidth(i));
-        QCOMPARE(sizes, QStringLiteral("600x220/600 ").repeated(17));
-        QCOMPARE(QPoint(params.ColWidth(0), params.ColWidth(1)), QPoint(1400, 1200));
-        // The brake row lines up under the map, column for column.
-        QCOMPARE(w.MSFlexGrid2->mapTo(&w, QPoint()).x(), w.msflexgrid1->mapTo(&w, QPoint()).x());
-        QCOMPARE(w.MSFlexGrid2->cellRect(0, 5).left(), w.msflexgrid1->cellRect(1, 5).left());
-    }
+    void cleanupTestCase() { QFile::remove(helpFile()); }
 
-    void menusAndControlsCarryTheirCaptions()
+    // At start: not connected, nothing sent, timers stopped, switches dark; then title, status, timer
+    // intervals, the menus, and every control in the order made, by name or caption, where it lies in its
+    // frame, its alignment and frame style, read-only and filled.
+    void startsDisconnectedWithItsMenusAndControlsInPlace()
     {
         Rig rig;
         auto &w = *rig.window;
-        QStringList menus; // items without shortcuts
+        QVERIFY(!NonBlockingUSB::Connected && rig.journal.entries().isEmpty() && !w.tmrAutoRequest.isActive() &&
+                !w.tmrIndex.isActive() && !w.lblAtIdle->isEnabled() && !w.lblExhBrakeSwPressed->isEnabled() &&
+                !w.statusBar()->isSizeGripEnabled());
+        QStringList shown{w.windowTitle(), w.statusPanel->text(), QString::number(w.statusPanel->minimumWidth()),
+                          QString::number(w.tmrAutoRequest.interval()), QString::number(w.tmrIndex.interval())};
         for (const QAction *top : w.menuBar()->actions()) {
-            QStringList items;
+            shown << top->text() + ':';
             for (const QAction *item : top->menu()->actions())
-                items << item->text() + item->shortcut().toString();
-            menus << top->text() + ": " + items.join(", ");
+                shown.last() += ' ' + item->text() + item->shortcut().toString();
         }
-        QCOMPARE(menus, QStringList({"&File: Open, Save, Graph, Clear", "Connections: Connect, Disconnect",
-                                     "&Communication: &Send, &Receive, &Verify, Reflash",
-                                     "&Help: Board Version, Test Turbo, About"}));
-        QCOMPARE(QStringList({w.Frame1->title(), w.Frame4->title(), w.chkIndex->text(), w.chkAutoRequest->text(),
-                              w.lblAtIdle->text(), w.lblExhBrakeSwPressed->text()}),
-                 QStringList({"Graph", "Inputs", "Index", "Auto", "At Idle", "Exh Brake Switch On"}));
-        QStringList texts;
-        for (const auto *frame : w.findChildren<QGroupBox *>())
-            texts << frame->title();
-        for (const auto *label : w.findChildren<QLabel *>())
-            texts << label->text();
-        for (const char *t : {"VGT Tuner", "Turbo Position Map (0=Full Open, 100=Full Close)", "RPM", "L", "O", "A",
-                              "D", "Load %", "User"})
-            QVERIFY2(texts.contains(QString::fromLatin1(t)), t);
+        const auto *outer = qobject_cast<const QGroupBox *>(w.centralWidget());
+        shown << outer->title() + QStringLiteral(" %1x%2").arg(outer->minimumWidth()).arg(outer->minimumHeight());
+        for (const QWidget *c : w.centralWidget()->findChildren<QWidget *>()) {
+            if (!qobject_cast<const QGroupBox *>(c->parentWidget()))
+                continue;
+            const auto *label = qobject_cast<const QLabel *>(c);
+            const auto *button = qobject_cast<const QAbstractButton *>(c);
+            const auto *frame = qobject_cast<const QGroupBox *>(c);
+            const auto *edit = qobject_cast<const QLineEdit *>(c);
+            QString text = label ? label->text() : button ? button->text() : frame ? frame->title() : "";
+            text = (c->objectName() + ' ' + text).trimmed() +
+                   QStringLiteral(" %1,%2 %3x%4").arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
+            if (label)
+                text += QStringLiteral(" a%1 f%2").arg(label->alignment(), 0, 16).arg(label->frameStyle(), 0, 16);
+            if (edit)
+                text += QStringLiteral(" a%1").arg(edit->alignment(), 0, 16) + (edit->isReadOnly() ? " ro" : "") +
+                        (edit->hasFrame() ? "" : " frameless") +
+                        (edit->autoFillBackground() && edit->backgroundRole() == QPalette::Window ? " filled" : "");
+            shown << text + (c->isHidden() ? " hidden" : "");
+        }
+        QCOMPARE(
+            shown.join(", "),
+            "Marlow VGT Tuner v2.21, Not Connected, 160, 300, 187, &File: Open Save Graph Clear, Connections: Connect "
+            "Disconnect, &Communication: &Send &Receive &Verify Reflash, &Help: Board Version Test Turbo About, VGT "
+            "Tuner 736x470, mapFrame Turbo Position Map (0=Full Open, 100=Full Close) 8,16 720x447, RPM 333,10 60x14 "
+            "a84 f10, L 2,100 13x19 a84 f10, O 2,120 13x19 a84 f10, A 2,140 13x19 a84 f10, D 2,160 13x19 a84 f10, "
+            "msflexgrid1 16,24 689x262, MSFlexGrid2 16,288 689x21, MSFlexGrid3 16,312 181x127, Text1 0,0 100x30 a82 "
+            "frameless hidden, Text2 0,0 100x30 a82 frameless hidden, Text3 0,0 100x30 a82 frameless hidden, lblBoard "
+            "No Module 208,316 100x24 a84 f32, Frame1 Graph 208,348 100x91, chkIndex Index 8,20 84x22, cmdGraph 3D "
+            "Graph 8,52 84x28, Frame4 Inputs 320,312 385x127, cmdRequestInputs Request 10,22 73x27, chkAutoRequest "
+            "Auto "
+            "10,55 73x22, cmdClear Clear 10,87 73x27, RPM 97,22 60x27 a81 f10, txtInputs0 160,22 73x27 a2 ro filled, "
+            "Load % 97,54 60x27 a81 f10, txtInputs1 160,54 73x27 a2 ro filled, User 97,86 60x27 a81 f10, txtInputs2 "
+            "160,86 73x27 a2 ro filled, lblAtIdle At Idle 247,22 130x27 a81 f10, lblExhBrakeSwPressed Exh Brake Switch "
+            "On 247,54 130x27 a81 f10");
     }
 
-    void helpTextPutsEachFieldOnALine()
+    // Each item of a menu triggered on a connected KTRM whose map holds 7 in its first cell: the boxes shown,
+    // the first two journal entries, the status, that cell and whether the graph is shown.
+    void eachMenuItemRunsItsCommand_data()
     {
-        QCOMPARE(HelpText("first,second\n"), QStringLiteral("first\r\nsecond\r\n"));
-        QCOMPARE(HelpText(QByteArray()), QString());
-        QCOMPARE(HelpText("\"a, b\",c\r\n"), QStringLiteral("a, b\r\nc\r\n"));             // quotes removed
-        QCOMPARE(HelpText("one,  two\nthree"), QStringLiteral("one\r\ntwo\r\nthree\r\n")); // leading blanks dropped
-        QCOMPARE(HelpText("a\n\nb\n"), QStringLiteral("a\r\n\r\nb\r\n"));                  // a blank line is kept
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("&File/Open") << "Open Open file to Program 1 |  | Connected 7";
+        QTest::newRow("&File/Save") << "Save Save Calibration As 1 |  | Connected 7";
+        QTest::newRow("&File/Graph") << " |  | Connected 7 graph";
+        QTest::newRow("&File/Clear") << " |  | Connected ";
+        QTest::newRow("Connections/Connect") << " | R-*2 W90 | Connected 30";
+        QTest::newRow("Connections/Disconnect") << " |  | Not Connected 7";
+        QTest::newRow("&Communication/&Send") << "MsgBox Download Complete | W91 W19 | Connected 7";
+        QTest::newRow("&Communication/&Receive") << " | R- W90 | Connected 30";
+        QTest::newRow("&Communication/&Verify") << "MsgBox Verified FAILED | R- W90 | Connected 7";
+        QTest::newRow("&Communication/Reflash") << "InputBox Enter password for key |  | Connected 7";
+        QTest::newRow("&Help/Board Version") << "MsgBox Board Version 0221 | W72 S50 | Connected 7";
+        QTest::newRow("&Help/Test Turbo") << " | W92 | Connected 7";
+        QTest::newRow("&Help/About") << "MsgBox help |  | Connected 7";
+    }
+    void eachMenuItemRunsItsCommand()
+    {
+        put(helpFile(), "help");
+        Rig rig;
+        rig.connect();
+        auto &w = *rig.window;
+        w.tables.map().setTextMatrix(1, 1, QStringLiteral("7"));
+        const QString tag = QTest::currentDataTag();
+        QAction *item = w.menuItem(tag.section(u'/', 0, 0), tag.section(u'/', 1));
+        QVERIFY(item);
+        item->trigger();
+        QStringList boxes;
+        for (const ShownBox &b : rig.dialogs.shown)
+            boxes << b.kind + ' ' +
+                         (b.text.isEmpty() ? b.title + ' ' + QString::number(b.filterIndex)
+                                           : b.text.section(u' ', 0, 3).trimmed());
+        QTEST(boxes.join(", ") + " | " + rig.journal.summary().section(u' ', 0, 1) + " | " + w.statusPanel->text() +
+                  ' ' + w.tables.map().TextMatrix(1, 1) + (w.GraphShown ? " graph" : ""),
+              "outcome");
     }
 
-    void aboutNamesAMissingHelpFile()
+    // help.txt beside the program, as About shows it: each comma-separated field on a line of its own.
+    void aboutShowsTheHelpFileAFieldALine_data()
     {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("two fields") << QByteArray("first,second\n") << "first\r\nsecond\r\n";
+        QTest::newRow("empty") << QByteArray("") << "";
+        QTest::newRow("one line break") << QByteArray("\n") << "";
+        QTest::newRow("two line breaks") << QByteArray("\r\n\r\n") << "\r\n\r\n";
+        QTest::newRow("blank line kept, CR alone ends a line") << QByteArray("a\n\rb") << "a\r\n\r\nb\r\n";
+        QTest::newRow("blanks around a field dropped") << QByteArray("one,  two  ,three") << "one\r\ntwo\r\nthree\r\n";
+        QTest::newRow("quoted fields") << QByteArray(" \"a, b\" x,\"\",\"c") << "a, b\r\n\r\nc\r\n";
+        QTest::newRow("trailing comma") << QByteArray("x,") << "x\r\n\r\n";
+        QTest::newRow("missing") << QByteArray()
+                                 << "The help file ~/help.txt could not be read: No such file or directory";
+    }
+    void aboutShowsTheHelpFileAFieldALine()
+    {
+        QFETCH(QByteArray, file);
+        QFile::remove(helpFile());
+        if (!file.isNull())
+            put(helpFile(), file);
         Rig rig;
         rig.window->mnuAbout_Click();
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral("Marlow VGT Tuner"));
-        QVERIFY(rig.dialogs.shown[0].text.contains(QStringLiteral("help.txt")));
+        QTEST(rig.dialogs.shown[0].text.replace(QCoreApplication::applicationDirPath(), "~"), "shown");
+    }
+
+    // Qt's own boxes as a user meets and answers them (the tag): title, text, icon, buttons (hex) and whether
+    // over the window | the answer. File dialogs show their filters, the selected one in brackets.
+    void qtDialogsShowWhatTheyAreAsked_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("MsgBox OK") << "T: text, icon 0, 400 over | ";
+        QTest::newRow("YesNo Yes") << "T: text, icon 0, 14000 over | Yes";
+        QTest::newRow("YesNo No") << "T: text, icon 0, 14000 over | ";
+        QTest::newRow("InputBox typed") << "T: text [default] over | typed";
+        QTest::newRow("InputBox ") << "T: text [default] over | ";
+        QTest::newRow("OpenFileName ") << "T: A (*.a);;B (*) [B (*)] over | ";
+        QTest::newRow("SaveFileName ") << "T: A (*.a);;B (*) [B (*)] over, no overwrite question | ";
+    }
+    void qtDialogsShowWhatTheyAreAsked()
+    {
+        const QString box = QString(QTest::currentDataTag()).section(u' ', 0, 0);
+        const QString answer = QString(QTest::currentDataTag()).section(u' ', 1);
+        QWidget window;
+        QtDialogs dialogs;
+        dialogs.setParentWidget(&window);
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            shown = modal->windowTitle() + ": " + (modal->parentWidget() == &window ? "%1 over" : "%1");
+            if (auto *message = qobject_cast<QMessageBox *>(modal)) {
+                shown = shown.arg(message->text() + ", icon " + QString::number(message->icon()) + ", " +
+                                  QString::number(message->standardButtons(), 16));
+                message->button(answer == "OK"    ? QMessageBox::Ok
+                                : answer == "Yes" ? QMessageBox::Yes
+                                                  : QMessageBox::No)
+                    ->click();
+            } else if (auto *input = qobject_cast<QInputDialog *>(modal)) {
+                shown = shown.arg(input->labelText() + " [" + input->textValue() + ']');
+                input->setTextValue(answer);
+                answer.isEmpty() ? input->reject() : input->accept();
+            } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                shown = shown.arg(files->nameFilters().join(";;") + " [" + files->selectedNameFilter() + ']') +
+                        (files->testOption(QFileDialog::DontConfirmOverwrite) ? ", no overwrite question" : "");
+                files->reject();
+            }
+        });
+        const FileDialogRequest files{"T", "A (*.a)|*.a|B (*.*)|*.*", 2, {}};
+        const QString answered = box == "MsgBox"         ? (dialogs.MsgBox("text", "T"), QString())
+                                 : box == "YesNo"        ? (dialogs.YesNo("text", "T") ? "Yes" : "")
+                                 : box == "InputBox"     ? dialogs.InputBox("text", "T", "default")
+                                 : box == "OpenFileName" ? dialogs.OpenFileName(files)
+                                                         : dialogs.SaveFileName(files);
+        QTEST(shown + " | " + answered, "shown");
+        dialogs.SetClipboardText(QStringLiteral("a\tb"));
+        QCOMPARE(dialogs.ClipboardText(), QStringLiteral("a\tb"));
+    }
+
+    // A filter as the file commands give it, in Qt's form, and the entry the 1-based index selects.
+    void filtersTakeQtsFormWithTheIndexedOneSelected()
+    {
+        QStringList out;
+        for (int index : {0, 1, 2, 3}) {
+            QString selected;
+            out << qtFilter("A (*.a)|*.a|B (*.*)|*.*", &selected, index) + " [" + selected + ']';
+        }
+        QCOMPARE(out.join(", "),
+                 "A (*.a);;B (*) [], A (*.a);;B (*) [A (*.a)], A (*.a);;B (*) [B (*)], A (*.a);;B (*) []");
+        QCOMPARE(qtFilter("A|a|B", nullptr, 1), "A");
     }
 
     // Saving over cal.dat, which holds the factory calibration, with Yes to the question. The old file
@@ -155,14 +272,6 @@ private slots:
         }
         QCOMPARE(mine, taken); // never overwritten nor removed
         QTEST(message.replace(dir.path(), "~") + " | " + files.join(u' '), "outcome");
-    }
-
-    void closingStopsTheAutoRequestTimer()
-    {
-        Rig rig;
-        rig.window->tmrAutoRequest.start();
-        rig.window->close();
-        QVERIFY(!rig.window->tmrAutoRequest.isActive());
     }
 };
 

@@ -1,18 +1,18 @@
 // Editing the three grids with real keys and mouse clicks: the edit box, block
-// fill, the keys of each box, the heading rebuild, copy and paste.
+// fill, the keys of each box, the heading rebuild, copy and paste, and an open
+// edit meeting a command.
 #include "flexgridview.h"
 #include "rig.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
 // Every cell holding text from (firstRow, firstCol) on, as "row,col=text", row by row.
-QStringList filled(const FlexGrid &g, int firstRow = 0, int firstCol = 0)
+QStringList filled(const FlexGrid &g, int firstRow, int firstCol)
 {
     QStringList out;
     for (int r = firstRow; r < g.Rows(); ++r)
@@ -24,6 +24,7 @@ QStringList filled(const FlexGrid &g, int firstRow = 0, int firstCol = 0)
 
 // Grid 1 is the map, 2 the brake row, 3 the parameters. Cells are "row,col".
 struct EditRig : Rig {
+    QTemporaryDir dir;
     EditRig()
     {
         window->show();
@@ -32,15 +33,23 @@ struct EditRig : Rig {
     auto *view(int g) { return g == 1 ? window->msflexgrid1 : g == 2 ? window->MSFlexGrid2 : window->MSFlexGrid3; }
     QLineEdit *box(int g) { return g == 1 ? window->Text1 : g == 2 ? window->Text2 : window->Text3; }
     FlexGrid &grid(int g) { return view(g)->grid(); }
-    FlexGrid &map() { return grid(1); }
-    QString current(int g) { return QStringLiteral("%1,%2").arg(grid(g).Row()).arg(grid(g).Col()); }
+    // The current cell, and the far corner of the selection where it is more than that cell.
+    QString current(int g)
+    {
+        const FlexGrid &f = grid(g);
+        const QString sel = QStringLiteral("-%1,%2").arg(f.RowSel()).arg(f.ColSel());
+        return QStringLiteral("%1,%2").arg(f.Row()).arg(f.Col()) +
+               (f.RowSel() != f.Row() || f.ColSel() != f.Col() ? sel : "");
+    }
     QPoint at(int g, QStringView cell)
     {
         const auto rc = cell.split(u',');
         return view(g)->cellRect(rc[0].toInt(), rc[1].toInt()).center() - view(g)->viewport()->geometry().topLeft();
     }
-    // What the user does, step by step: "set 7,5=45; click 7,5; type 31; key Escape". Typed keys go where
-    // the focus is, as a keyboard's do: the first to the grid, the rest to the edit box it opens.
+    // What the user does on grid g, step by step: "set 7,5=45; click 7,5; type 31; key Escape; menu Save".
+    // Typed keys go where the focus is, as a keyboard's do: the first to the grid, the rest to the edit box
+    // it opens. "connect" connects and empties the tables, "file" answers the next file dialog with a file
+    // in a folder holding cal.dat, "lose" loses the reply to the next report.
     void run(int g, const QString &steps)
     {
         QWidget *vp = view(g)->viewport();
@@ -49,10 +58,9 @@ struct EditRig : Rig {
             if (verb == u"set") {
                 const auto rc = arg.section(u'=', 0, 0).split(u',');
                 grid(g).setTextMatrix(rc[0].toInt(), rc[1].toInt(), arg.section(u'=', 1));
-            } else if (verb == u"click") {
-                QTest::mouseClick(vp, Qt::LeftButton, {}, at(g, arg));
-            } else if (verb == u"dblclick") {
-                QTest::mouseDClick(vp, Qt::LeftButton, {}, at(g, arg));
+            } else if (verb == u"click" || verb == u"dblclick") {
+                QTest::mouseEvent(verb == u"click" ? QTest::MouseClick : QTest::MouseDClick, vp, Qt::LeftButton, {},
+                                  at(g, arg));
             } else if (verb == u"drag") {
                 QTest::mousePress(vp, Qt::LeftButton, {}, at(g, arg.section(u' ', 0, 0)));
                 QTest::mouseMove(vp, at(g, arg.section(u' ', 1)));
@@ -64,6 +72,17 @@ struct EditRig : Rig {
             } else if (verb == u"key") { // to the focus, as "Return", "Up" or "Ctrl+C"
                 const QKeyCombination key = QKeySequence(arg)[0];
                 QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            } else if (verb == u"menu") {
+                for (const char *menu : {"&File", "&Communication"})
+                    if (QAction *item = window->menuItem(menu, arg))
+                        item->trigger();
+            } else if (verb == u"connect") {
+                connect();
+                ClearTables(window->tables);
+            } else if (verb == u"file") {
+                dialogs.fileAnswers << dir.filePath(arg);
+            } else if (verb == u"lose") {
+                module.faults.loseReplyToWrite = module.writesReceived() + 1;
             } else {
                 QVERIFY2(verb == u"focus", qPrintable(step));
                 view(g)->setFocus();
@@ -78,157 +97,127 @@ struct EditRig : Rig {
         return !b->isVisible() ? QString() : b->hasSelectedText() ? text + " [" + b->selectedText() + ']' : text;
     }
 };
-
 } // namespace
 
 class TestTableEditing : public QObject {
     Q_OBJECT
 private slots:
+    // The tag is the grid and the steps; then the data cells holding text @ the current cell, the open edit
+    // if any, and the first report sent if any.
     void keysAndClicksEditTheGrids_data()
     {
-        QTest::addColumn<int>("grid");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("outcome"); // data cells holding text @ current cell, then the open edit if any
+        QTest::addColumn<QString>("outcome");
         // Opening the editor: a typed character replaces the text; space, a double click or a
         // control key bring the cell's own text, all selected.
-        QTest::newRow("typed digit, map") << 1 << "set 4,3=45; click 4,3; type 7"
-                                          << "4,3=45 @4,3 7|";
-        QTest::newRow("backspace, map") << 1 << "set 4,3=45; click 4,3; key Backspace"
-                                        << "4,3=45 @4,3 |45 [45]";
-        QTest::newRow("space, brake") << 2 << "set 0,3=45; click 0,3; type  "
-                                      << "0,3=45 @0,3 |45 [45]";
-        QTest::newRow("dblclick, parameters") << 3 << "set 2,1=45; click 2,1; dblclick 2,1"
-                                              << "2,1=45 @2,1 |45 [45]";
+        QTest::newRow("1: set 4,3=45; click 4,3; type 7") << "4,3=45 @4,3 7|";
+        QTest::newRow("1: set 4,3=45; click 4,3; key Backspace") << "4,3=45 @4,3 |45 [45]";
+        QTest::newRow("2: set 0,3=45; click 0,3; type  ") << "0,3=45 @0,3 |45 [45]";
+        QTest::newRow("3: set 2,1=45; click 2,1; dblclick 2,1") << "2,1=45 @2,1 |45 [45]";
         // One entry fills the dragged block, whichever way it was dragged.
-        QTest::newRow("up and left") << 1 << "drag 5,3 4,2; type 55; key Return"
-                                     << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
-        QTest::newRow("map Esc") << 1 << "set 7,5=45; click 7,5; type 31; key Escape"
-                                 << "7,5=45 @7,5";
-        QTest::newRow("map Enter") << 1 << "set 7,5=45; click 7,5; type 31; key Return"
-                                   << "7,5=31 @7,5";
-        QTest::newRow("map down") << 1 << "click 7,5; type 31; key Down"
-                                  << "7,5=31 @8,5";
-        QTest::newRow("brake right") << 2 << "click 0,4; type 31; key Right"
-                                     << "0,4=31 @0,5";
-        QTest::newRow("brake up is typing") << 2 << "click 0,4; type 31; key Up"
-                                            << "@0,4 31|";
-        QTest::newRow("parameter up to Max Position") << 3 << "click 1,1; type 31; key Up"
-                                                      << "1,1=31 @0,1";
-        QTest::newRow("parameter left is typing") << 3 << "click 2,1; type 31; key Left"
-                                                  << "@2,1 3|1";
+        QTest::newRow("1: drag 5,3 4,2; type 55; key Return") << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
+        QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Escape") << "7,5=45 @7,5";
+        QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Return") << "7,5=31 @7,5";
+        QTest::newRow("1: click 7,5; type 31; key Down") << "7,5=31 @8,5";
+        QTest::newRow("1: click 16,5; type 31; key Down") << "16,5=31 @16,5";
+        QTest::newRow("1: click 1,5; type 31; key Up") << "1,5=31 @1,5";
+        QTest::newRow("1: click 7,1; type 31; key Left") << "7,1=31 @7,1";
+        QTest::newRow("1: click 7,16; type 31; key Right") << "7,16=31 @7,16";
+        QTest::newRow("2: click 0,4; type 31; key Right") << "0,4=31 @0,5";
+        QTest::newRow("2: click 0,4; type 31; key Left") << "0,4=31 @0,3";
+        QTest::newRow("2: click 0,4; type 31; key Up") << "@0,4 31|";
+        QTest::newRow("2: click 0,4; type 31; key Down") << "@0,4 31|";
+        QTest::newRow("3: click 1,1; type 31; key Up") << "1,1=31 @0,1";
+        QTest::newRow("3: click 0,1; type 31; key Up") << "0,1=31 @0,1";
+        QTest::newRow("3: click 1,1; type 31; key Down") << "1,1=31 @2,1";
+        QTest::newRow("3: click 2,1; type 31; key Left") << "@2,1 3|1";
+        QTest::newRow("3: click 2,1; type 31; key Right") << "@2,1 31|";
+        // Copy takes the block dragged; paste puts the last copy's block where the mouse last went down,
+        // cut where it reaches past the grid; what is typed next waits for the next move.
+        const QString block = "1: set 2,2=2.2; set 2,3=2.3; set 2,4=2.4; set 3,2=3.2; set 3,3=3.3; set 3,4=3.4; "
+                              "drag 2,2 3,4; key Ctrl+C; ";
+        const QString copied = "2,2=2.2 2,3=2.3 2,4=2.4 3,2=3.2 3,3=3.3 3,4=3.4 %1 | 2.2 2.3 2.4/3.2 3.3 3.4";
+        QTest::addRow("%stype 5; dblclick 2,2", qPrintable(block)) << copied.arg("@2,2-3,4");
+        QTest::addRow("%sclick 10,5; key Ctrl+V; type 5", qPrintable(block))
+            << copied.arg("10,5=2.2 10,6=2.3 10,7=2.4 11,5=3.2 11,6=3.3 11,7=3.4 @10,5-11,7");
+        QTest::addRow("%sclick 16,15; key Ctrl+V; key Up; type 5", qPrintable(block))
+            << copied.arg("16,15=2.2 16,16=2.3 @15,15 5|");
+        // The commit comes just before a command first reaches the map, so one that reaches no cell
+        // leaves the edit open; cal.dat is never written over.
+        const QString edit = "1: connect; set 1,1=45; drag 1,1 2,2; type 7; ";
+        const QString untouched = "1,1=45 @1,1-2,2 7|";
+        QTest::addRow("%smenu Save", qPrintable(edit)) << untouched;
+        QTest::addRow("%sfile cal.dat; menu Save", qPrintable(edit)) << untouched;
+        QTest::addRow("%sfile no/cal.dat; menu Save", qPrintable(edit)) << untouched;
+        QTest::addRow("%smenu Open", qPrintable(edit)) << untouched;
+        QTest::addRow("%sfile missing.dat; menu Open", qPrintable(edit)) << untouched;
+        QTest::addRow("%slose; menu &Receive", qPrintable(edit)) << untouched + " | 90 00 00 00 00 00 00 00";
+        QTest::addRow("%smenu &Send", qPrintable(edit)) << "1,1=7 1,2=7 2,1=7 2,2=7 @16,16 | 91 07 07 00 00 00 00 00";
     }
     void keysAndClicksEditTheGrids()
     {
-        QFETCH(int, grid);
-        QFETCH(QString, steps);
-        QFETCH(QString, outcome);
+        const QString tag = QTest::currentDataTag();
+        const int g = tag.left(1).toInt();
         EditRig rig;
-        rig.run(grid, steps);
-        FlexGrid &g = rig.grid(grid);
-        QStringList cells = filled(g, g.FixedRows(), g.FixedCols());
-        const QString edit = rig.edit(grid);
-        QCOMPARE((cells << '@' + rig.current(grid) << edit).join(u' ').trimmed(), outcome);
-        QLineEdit *box = rig.box(grid);
-        QVERIFY(edit.isEmpty() ? rig.view(grid)->hasFocus() : box->hasFocus());
-        if (!edit.isEmpty()) { // the box lies exactly over the cell
-            const QRect cell = rig.view(grid)->cellRect(g.Row(), g.Col());
-            QCOMPARE(box->geometry(), QRect(rig.view(grid)->mapTo(box->parentWidget(), cell.topLeft()), cell.size()));
-        } else { // one selected cell again
-            QCOMPARE(QPoint(g.ColSel(), g.RowSel()), QPoint(g.Col(), g.Row()));
-        }
-    }
-
-    // A block of four map cells is being edited from row 1, column 1, where every command starts; the
-    // commit comes just before a command first reaches the map, so one that reaches no cell leaves it open.
-    void openEditIsWrittenWhenACommandFirstReachesItsGrid_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("outcome"); // data cells | open edit | first report sent
-        const QString untouched = "1,1=45 | 7| | ";
-        QTest::newRow("Save cancelled") << "save" << untouched;
-        QTest::newRow("Save answered No") << "save cal.dat" << untouched;
-        QTest::newRow("Save into a missing folder") << "save no/cal.dat" << untouched;
-        QTest::newRow("Open cancelled") << "open" << untouched;
-        QTest::newRow("Open a missing file") << "open missing.dat" << untouched;
-        QTest::newRow("Receive unanswered") << "receive" << untouched + "90 00 00 00 00 00 00 00";
-        QTest::newRow("Send reads the block") << "send"
-                                              << "1,1=7 1,2=7 2,1=7 2,2=7 |  | 91 07 07 00 00 00 00 00";
-    }
-    void openEditIsWrittenWhenACommandFirstReachesItsGrid()
-    {
-        QFETCH(QString, command);
-        EditRig rig;
-        rig.connect();
-        ClearTables(rig.window->tables);
-        QTemporaryDir dir;
-        QFile existing(dir.filePath(QStringLiteral("cal.dat")));
+        QFile existing(rig.dir.filePath(QStringLiteral("cal.dat")));
         QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("old") == 3);
         existing.close();
-        if (command.contains(u' '))
-            rig.dialogs.fileAnswers << dir.filePath(command.section(u' ', 1));
-        if (command == u"receive")
-            rig.module.faults.loseReplyToWrite = rig.module.writesReceived() + 1;
-        rig.run(1, QStringLiteral("set 1,1=45; drag 1,1 2,2; type 7"));
-        auto &w = *rig.window;
-        const QString verb = command.section(u' ', 0, 0);
-        verb == u"save"      ? w.mnuSave_Click()
-        : verb == u"open"    ? w.mnuOpen_Click()
-        : verb == u"receive" ? w.mnuReceive_Click()
-                             : w.mnuSend_Click();
+        rig.run(g, tag.mid(3));
+        FlexGrid &grid = rig.grid(g);
+        const QString edit = rig.edit(g);
         const auto writes = rig.journal.writes();
-        const QString sent = writes.isEmpty() ? QString() : QString::fromLatin1(writes[0].payload.toHex(' '));
-        QTEST(filled(rig.map(), 1, 1).join(u' ') + " | " + rig.edit(1) + " | " + sent, "outcome");
-        QFile kept(existing.fileName());
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("old"));
+        QStringList shown = filled(grid, grid.FixedRows(), grid.FixedCols()) << '@' + rig.current(g) << edit;
+        if (!writes.isEmpty())
+            shown << "| " + writes[0].payload.toHex(' ');
+        if (!rig.dialogs.clipboard.isEmpty())
+            shown << "| " + rig.dialogs.clipboard.replace(u'\t', u' ').replace(u'\r', u'/');
+        QTEST(shown.join(u' ').simplified(), "outcome");
+        QVERIFY(existing.open(QIODevice::ReadOnly) && existing.readAll() == "old");
+        if (!writes.isEmpty())
+            return;
+        QLineEdit *box = rig.box(g);
+        QVERIFY(edit.isEmpty() ? rig.view(g)->hasFocus() : box->hasFocus());
+        const QRect cell = rig.view(g)->cellRect(grid.Row(), grid.Col()); // the box lies exactly over the cell
+        if (!edit.isEmpty())
+            QCOMPARE(box->geometry(), QRect(rig.view(g)->mapTo(box->parentWidget(), cell.topLeft()), cell.size()));
     }
 
     // Text wider than its cell shows its start, in the grid as in the edit box opened on it.
     void longTextShowsItsBeginning()
     {
         EditRig rig;
-        rig.run(3, QStringLiteral("set 7,1=Marlow VGT Towing Special; set 0,1=45"));
+        rig.run(3, QStringLiteral("set 7,1=Marlow VGT Towing Special; set 0,1=45; dblclick 7,1"));
         const QString shown = rig.view(3)->shownText(7, 1);
         QVERIFY2(shown.startsWith(QStringLiteral("Marlow")) && shown.endsWith(QChar(0x2026)), qPrintable(shown));
         QCOMPARE(rig.view(3)->shownText(0, 1), QStringLiteral("45"));
-        rig.run(3, QStringLiteral("dblclick 7,1"));
-        QCOMPARE(rig.edit(3), QStringLiteral("|Marlow VGT Towing Special [Marlow VGT Towing Special]"));
         QVERIFY(rig.box(3)->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 4); // the caret is in view
     }
 
     void headingsAreRebuiltOnlyWhenAllFourAxisParametersAreFilled()
     {
         EditRig rig;
+        const FlexGrid &map = rig.grid(1);
         rig.run(3, QStringLiteral("set 3,1=800; set 6,1=6; click 4,1; type 250; key Return"));
-        QCOMPARE(rig.map().TextMatrix(0, 3) + ' ' + rig.map().TextMatrix(16, 0), QStringLiteral(" "));
+        QCOMPARE(map.TextMatrix(0, 3) + ' ' + map.TextMatrix(16, 0), QStringLiteral(" "));
         rig.run(3, QStringLiteral("click 5,1; type 10; key Return"));
         // Tracking relies on where the rebuild leaves the current cells: parameter row 6, map row 16,
         // column 0, where typing edits a data cell.
-        QCOMPARE(rig.map().TextMatrix(0, 3) + ' ' + rig.map().TextMatrix(16, 0) + ' ' + rig.current(3),
+        QCOMPARE(map.TextMatrix(0, 3) + ' ' + map.TextMatrix(16, 0) + ' ' + rig.current(3),
                  QStringLiteral("1050 94% 6,1"));
         rig.run(1, QStringLiteral("focus; type 3; key Return"));
-        QCOMPARE(rig.current(1) + ' ' + rig.map().TextMatrix(16, 1), QStringLiteral("16,1 3"));
+        QCOMPARE(rig.current(1) + ' ' + map.TextMatrix(16, 1), QStringLiteral("16,1 3"));
     }
 
-    void copiedBlockPastesAtTheClickedCellAndTypingWaitsForTheNextMove()
+    // Before any click, a 2 by 2 block starts on the heading corner and only its last cell lands, whatever
+    // ends the clipboard's lines.
+    void pasteBeforeAnyClickLandsOnlyTheLastCell()
     {
-        EditRig rig;
-        // Before any click, a 2 by 2 block starts on the heading corner and only its last cell lands.
-        rig.window->CopyRows = rig.window->CopyCols = 1;
-        rig.dialogs.clipboard = QStringLiteral("a\tb\rd\te");
-        rig.run(1, QStringLiteral("focus; key Ctrl+V"));
-        QCOMPARE(filled(rig.map()), QStringList{"1,1=e"});
-        rig.run(1, QStringLiteral("set 2,2=2.2; set 2,3=2.3; set 2,4=2.4; set 3,2=3.2; set 3,3=3.3; set 3,4=3.4"));
-        rig.run(1, QStringLiteral("drag 2,2 3,4; key Ctrl+C"));
-        QCOMPARE(rig.dialogs.clipboard, QStringLiteral("2.2\t2.3\t2.4\r3.2\t3.3\t3.4"));
-        rig.run(1, QStringLiteral("type 5; dblclick 2,2"));
-        QCOMPARE(rig.edit(1), QString());
-        rig.run(1, QStringLiteral("click 10,5; key Ctrl+V; type 5; click 16,15; key Ctrl+V")); // cut at the edge
-        QCOMPARE(filled(rig.map(), 4), (QStringList{"10,5=2.2", "10,6=2.3", "10,7=2.4", "11,5=3.2", "11,6=3.3",
-                                                    "11,7=3.4", "16,15=2.2", "16,16=2.3"}));
-        QCOMPARE(rig.current(1) + rig.edit(1), QStringLiteral("16,15"));
-        rig.run(1, QStringLiteral("key Up; type 5"));
-        QCOMPARE(rig.edit(1), QStringLiteral("5|"));
+        for (const char *clip : {"a\tb\rd\te", "a\tb\nd\te", "a\tb\r\nd\te"}) {
+            EditRig rig;
+            rig.window->CopyRows = rig.window->CopyCols = 1;
+            rig.dialogs.clipboard = QString::fromLatin1(clip);
+            rig.run(1, QStringLiteral("focus; key Ctrl+V"));
+            QCOMPARE(filled(rig.grid(1), 0, 0), QStringList{"1,1=e"});
+        }
     }
 };
 
