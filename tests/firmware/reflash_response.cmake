@@ -1,0 +1,11 @@
+# The response tool service staff use: both ends of the key range, and just beyond them.
+function(expect key status output)
+  execute_process(COMMAND ${TOOL} ${key} RESULT_VARIABLE got_status OUTPUT_VARIABLE got_output ERROR_QUIET)
+  if(NOT got_status STREQUAL status OR NOT got_output STREQUAL output)
+    message(FATAL_ERROR "reflash-response ${key}: status ${got_status}, output \"${got_output}\"")
+  endif()
+endfunction()
+expect(1 0 "284618\n")
+expect(100000 0 "582640\n")
+expect(0 2 "")
+expect(100001 2 "")
