@@ -93,23 +93,19 @@ private slots:
     void hexTextReadsAsTheRunNeedsIt_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("result"); // HexStrToDec ("overflow" when it clears ok), MakeLen8, ReadHexField
-        row("odd length drops the last digit, a pair stops at a non-hex character", "4g1f5", "1055 0004g1f5 4");
-        row("every edge of the hex digits", "09afAF", "634799 0009afAF 634799");
-        row("largest address", "7FFFFFFF", "2147483647 7FFFFFFF 2147483647");
-        row("beyond 32 bits signed", "80000000", "overflow 0 80000000 2147483648");
-        row("field at 32 bits unsigned", "FFFFFFFF", "overflow 0 FFFFFFFF 4294967295");
-        row("field beyond saturates", "100000000", "268435456 100000000 4294967295");
+        QTest::addColumn<QString>("result"); // HexStrToDec ("overflow" when it clears ok), ReadHexField
+        row("odd length drops the last digit, a pair stops at a non-hex character", "4g1f5", "1055 4");
+        row("largest address", "7FFFFFFF", "2147483647 2147483647");
+        row("beyond 32 bits signed", "80000000", "overflow 0 2147483648");
+        row("field at 32 bits unsigned", "FFFFFFFF", "overflow 0 4294967295");
+        row("field beyond saturates", "100000000", "268435456 4294967295");
     }
     void hexTextReadsAsTheRunNeedsIt()
     {
         QFETCH(QString, text);
         bool ok = false;
         const qint32 value = HexStrToDec(text, &ok);
-        const QString field = QString::number(ReadHexField(text));
-        const QString padded = MakeLen8(text);
-        QCOMPARE(text, padded); // stored back in place
-        QTEST((ok ? "" : "overflow ") + QString::number(value) + " " + padded + " " + field, "result");
+        QTEST((ok ? "" : "overflow ") + QString::number(value) + " " + QString::number(ReadHexField(text)), "result");
     }
 
     // The validation pass, then each record of the sending pass: its header
@@ -152,11 +148,11 @@ private slots:
             line("4000 has more than 32 data bytes."));
         row("S3 address above 7FFFFFFF", at({0x4000, 0x7FFFFFFF, 0x80000000}), defaults, 0,
             line("80000000 has an address above 7FFFFFFF, more than the tuner can handle."));
-        const QByteArray s4 = "S1074000A1B2C3D400";
+        const QByteArray s4 = "S107400009afAF0000"; // every edge of the hex digits
         row("every line end", s4 + "\r\n\r\n" + s4 + "\n\r" + s4 + "\r" + s4, defaults, 0,
-            "16/4" + QString(" 0000400004000000:A1B2C3D4").repeated(4));
+            "16/4" + QString(" 0000400004000000:09AFAF00").repeated(4));
         row("long line across chunks", s4 + QByteArray(100000, 'F') + "\n" + s4, defaults, 0,
-            "8/2 0000400004000000:A1B2C3D4 0000400004000000:A1B2C3D4");
+            "8/2 0000400004000000:09AFAF00 0000400004000000:09AFAF00");
     }
     void readerTakesTheRecordsInTheWindow()
     {
@@ -231,8 +227,7 @@ private slots:
         rig.window->mnuReflash_Click(); // cancelled
         QVERIFY(!rig.window->findChild<frmBootloader *>() && rig.journal.entries().isEmpty());
         QCOMPARE(rig.dialogs.shown.size(), 2); // no message, no second prompt
-        const ShownBox prompt = rig.dialogs.shown[1];
-        QCOMPARE(prompt.kind + "|" + prompt.title + "|" + prompt.defaultText, "InputBox|Marlow VGT Tuner|000000");
+        QCOMPARE(rig.dialogs.shown[1].title + "|" + rig.dialogs.shown[1].defaultText, "Marlow VGT Tuner|000000");
 
         QPointer<frmBootloader> fw = reflash(rig, QStringLiteral(".4")); // no module needed
         QStringList shown{fw->objectName() + " " + fw->windowTitle()};
@@ -254,10 +249,10 @@ private slots:
                  "Double-click to choose the S19 file260");
         for (QWidget *box : {static_cast<QWidget *>(fw->ProgressBar1), static_cast<QWidget *>(fw->txtAddress)})
             QVERIFY(box->autoFillBackground() && box->backgroundRole() == QPalette::Window);
-        // A double-click takes the dialog's name, empty when it is cancelled.
+        // A double-click offers the S19 files and takes the name chosen, empty when the dialog is cancelled.
         rig.dialogs.fileAnswers << QStringLiteral("/images/new.s19");
         QTest::mouseDClick(fw->txtFilename, Qt::LeftButton);
-        QCOMPARE(fw->txtFilename->text(), QStringLiteral("/images/new.s19"));
+        QCOMPARE(fw->txtFilename->text() + QString::number(rig.dialogs.shown.last().filterIndex), "/images/new.s192");
         QTest::mouseDClick(fw->txtFilename, Qt::LeftButton);
 
         // The same window comes forward again, its fields as they were. Closed,
@@ -329,8 +324,7 @@ private slots:
         row("not connected", none, 0, "unplugged", "Not connected to module." + nothing);
         row("link held", none, 0, "held",
             "The module is busy with a transfer. Try again when it has finished." + nothing);
-        row("cancelled file dialog", none, 0, QString(),
-            "[Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19 2]" + nothing);
+        row("cancelled file dialog", none, 0, QString(), "Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19" + nothing);
         row("malformed example", none, 0, QStringLiteral(EXAMPLES_DIR "/malformed-jm64.s19"),
             "Line 8000 not multiple of 4.  Please recreate s19 file" + nothing);
         const QString outside = write(rec("S1", "1000") + rec("S2", "020000", ""), QStringLiteral("outside.s19"));
@@ -373,14 +367,11 @@ private slots:
         QCoreApplication::processEvents(); // the window shown and painted before the run
         PaintLog painted;
         b.fw.ProgressBar1->installEventFilter(&painted);
-        b.journal.clear();
         b.fw.txtFilename->setText(file);
         b.fw.cmdProgram->click();
         QStringList shown;
         for (const ShownBox &box : b.dialogs.shown)
-            shown << (box.kind == u"MsgBox" && box.title == u"Marlow VGT Tuner"
-                          ? box.text
-                          : QStringLiteral("[%1 %2 %3]").arg(box.kind, box.filter).arg(box.filterIndex));
+            shown << (box.title == u"Marlow VGT Tuner" ? box.text : box.kind + " " + box.filter);
         QTEST(shown.join("; ") + " | " + b.journal.summary() + " | " + events.join(' ') + " | " +
                   b.fw.txtAddress->text() + " | " + painted.values.join(' '),
               "outcome");
