@@ -302,7 +302,6 @@ void frmVGT_Tuner::msflexgrid1_KeyDown(int key, Qt::KeyboardModifiers shift)
         PasteClipboard();
         SuppressGridEdit = true;
         Text1->hide();
-        setTag(Text1, QString());
     }
 }
 
