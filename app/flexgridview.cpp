@@ -121,7 +121,7 @@ void FlexGridView::paintEvent(QPaintEvent *event)
     const bool focused = hasFocus();
     // Scrolling cells first, then the headings over them, which scroll one way only, and last the corner
     // that does not scroll at all.
-    for (int pass = 0; pass < 3; ++pass) {
+    for (const int pass : {0, 1, 2}) {
         for (int r = 0; r < m_grid.Rows(); ++r) {
             for (int c = 0; c < m_grid.Cols(); ++c) {
                 const int fixedWays = int(r < m_grid.FixedRows()) + int(c < m_grid.FixedCols());
@@ -193,7 +193,8 @@ void FlexGridView::mouseDoubleClickEvent(QMouseEvent *) { emit DblClick(); }
 
 void FlexGridView::keyPressEvent(QKeyEvent *event)
 {
-    emit KeyDown(event->key(), event->modifiers());
+    const int key = event->key();
+    emit KeyDown(key, event->modifiers());
     const int row = m_grid.Row(), col = m_grid.Col();
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     auto move = [&](int dr, int dc) {
@@ -207,7 +208,7 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
             m_grid.setCurrent(r, c);
         }
     };
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_Up: return move(-1, 0);
     case Qt::Key_Down: return move(1, 0);
     case Qt::Key_Left: return move(0, -1);
@@ -215,20 +216,17 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Home: return move(0, -m_grid.Cols());
     case Qt::Key_End: return move(0, m_grid.Cols());
     }
-    int code = -1;
     const QString text = event->text();
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        code = 13;
-    else if (event->key() == Qt::Key_Escape)
-        code = 27;
-    else if (event->key() == Qt::Key_Backspace)
-        code = 8;
-    else if ((event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
-        code = event->key() - Qt::Key_A + 1;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        emit KeyPress(13);
+    else if (key == Qt::Key_Escape)
+        emit KeyPress(27);
+    else if (key == Qt::Key_Backspace)
+        emit KeyPress(8);
+    else if ((event->modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        emit KeyPress(key - Qt::Key_A + 1);
     else if (!text.isEmpty() && text.at(0).unicode() >= 32 && text.at(0).unicode() != 127)
-        code = int(text.toUcs4().constFirst()); // Delete types nothing
-    if (code >= 0)
-        emit KeyPress(code);
+        emit KeyPress(int(text.toUcs4().constFirst())); // Delete types nothing
 }
 
 // The current cell's dotted frame shows only while the grid has the focus. The frame's own repaint on a

@@ -52,8 +52,8 @@ double loadAt(int row) { return LoadLow + (LoadHigh - LoadLow) * row / (Breakpoi
 // failing, so it is built only once a context has been made current here.
 bool openGlAvailable()
 {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+    const QStringList windowless{QStringLiteral("offscreen"), QStringLiteral("minimal")};
+    if (windowless.contains(QGuiApplication::platformName()))
         return false;
     QOpenGLContext context;
     if (!context.create())
@@ -90,13 +90,11 @@ QLinearGradient bandGradient()
 QValue3DAxis *makeAxis(double low, double high, int segments, int subSegments)
 {
     auto *axis = new QValue3DAxis;
-    axis->setAutoAdjustRange(false);
-    axis->setRange(float(low), float(high));
+    axis->setRange(float(low), float(high)); // which also stops the axis adjusting to the data
     axis->setSegmentCount(segments);
     axis->setSubSegmentCount(subSegments);
     axis->setLabelFormat(QStringLiteral("%.0f"));
     axis->setTitleVisible(true);
-    axis->setTitleFixed(true);
     return axis;
 }
 
@@ -118,25 +116,19 @@ public:
     void mousePressEvent(QMouseEvent *event, const QPoint &mousePos) override
     {
         m_rest->stop();
-        if (event->button() != Qt::LeftButton) {
-            Q3DInputHandler::mousePressEvent(event, mousePos);
-            return;
-        }
         m_pressedAt = mousePos;
         m_dragging = false;
         QMouseEvent asRight(event->type(), event->position(), event->scenePosition(), event->globalPosition(),
                             Qt::RightButton, Qt::RightButton, event->modifiers(), event->pointingDevice());
-        Q3DInputHandler::mousePressEvent(&asRight, mousePos);
+        Q3DInputHandler::mousePressEvent(event->button() == Qt::LeftButton ? &asRight : event, mousePos);
     }
 
     void mouseMoveEvent(QMouseEvent *event, const QPoint &mousePos) override
     {
         m_pointer = mousePos;
-        if (event->buttons() == Qt::NoButton) {
+        if (event->buttons() == Qt::NoButton)
             m_rest->start();
-            return;
-        }
-        if ((mousePos - m_pressedAt).manhattanLength() >= 4)
+        else if ((mousePos - m_pressedAt).manhattanLength() >= 4)
             m_dragging = true;
         Q3DInputHandler::mouseMoveEvent(event, mousePos);
     }
@@ -229,16 +221,13 @@ void frmGraph::buildChart()
         m_message->setWordWrap(true);
         grid->addWidget(m_message, 1, 0);
     } else {
-        m_surface->activeTheme()->setType(Q3DTheme::ThemeQt);
-        m_surface->activeTheme()->setBackgroundColor(Qt::white);
-        m_surface->activeTheme()->setWindowColor(Qt::white);
+        // The default theme draws on white, as the sheet around the chart is.
         QFont labels = m_surface->activeTheme()->font();
         labels.setPointSize(50);
         m_surface->activeTheme()->setFont(labels);
         m_surface->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
         // The floor is square: a map cell is a cell, whatever the axis ranges.
         m_surface->setHorizontalAspectRatio(1.0);
-        m_surface->setSelectionMode(QAbstract3DGraph::SelectionItem);
         m_surface->setActiveInputHandler(new GraphInputHandler(m_surface));
 
         // RPM and load rise away from the origin corner, position rises
@@ -249,7 +238,6 @@ void frmGraph::buildChart()
         m_surface->setAxisY(makeAxis(PositionLow, PositionHigh, 5, 1));
 
         m_series = new QSurface3DSeries;
-        m_series->setDrawMode(QSurface3DSeries::DrawSurfaceAndWireframe);
         m_series->setWireframeColor(QColor(60, 60, 60));
         m_series->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
         m_series->setBaseGradient(bandGradient());
@@ -292,7 +280,6 @@ void frmGraph::buildChart()
         rows->addWidget(swatch, int(i), 0);
         rows->addWidget(text, int(i), 1);
     }
-    rows->setRowStretch(int(levels.size()), 1);
     grid->addWidget(m_legend, 1, 1, Qt::AlignTop);
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(0, 1);
