@@ -9,32 +9,41 @@
 
 namespace {
 // The frame's colour, then the top-left cells as the screen shows them, a row a line: the background (B heading,
-// W white, H selection, Y yellow), '*' for the dotted frame of the focused current cell, then the colour of the
-// text (K black, W white) with the first and last column and the height of its ink; '!' for a missing grid line.
+// W white, H selection, Y yellow), '*' for the dotted frame of the focused current cell ('#' if solid), then the
+// colour of the text (K black, W white) and the corners of its ink; '!' where a grid line is missing.
 QString picture(FlexGridView *v, int rows, int cols)
 {
     QCoreApplication::processEvents(); // the changed cells are found, then painted
     QCoreApplication::processEvents();
     const QImage shot = v->screen()->grabWindow(v->window()->winId()).toImage();
+    const QRgb black = 0xff000000, mid = 0xffb8b8b8;
     const QHash<QRgb, QChar> names{
-        {0xffefefef, 'B'}, {0xffffffff, 'W'}, {0xff308cc6, 'H'}, {0xffffff00, 'Y'}, {0xff000000, 'K'}};
+        {0xffefefef, 'B'}, {0xffffffff, 'W'}, {0xff308cc6, 'H'}, {0xffffff00, 'Y'}, {black, 'K'}};
     QString out = names.value(shot.pixel(v->mapTo(v->window(), QPoint(0, 0))), '?');
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
             const QRect cell = v->cellRect(r, c).translated(v->mapTo(v->window(), QPoint()));
+            const int w = cell.width(), h = cell.height();
             auto at = [&](int x, int y) { return shot.pixel(cell.left() + x, cell.top() + y); };
-            out += (c ? ' ' : '\n') + names.value(at(4, 2), '?') + QString(at(2, 1) == 0xff000000 ? "*" : "");
+            out += (c ? ' ' : '\n') + names.value(at(4, 2), '?');
+            if (at(2, 1) == black && at(w - 2, 4) == black && at(2, h - 2) == black)
+                out += at(3, 1) == black ? '#' : '*';
             QRect ink; // inside the dotted frame
             QChar pure = '?';
-            for (int x = 3; x < cell.width() - 3; ++x)
-                for (int y = 3; y < cell.height() - 3; ++y)
+            for (int x = 3; x < w - 3; ++x)
+                for (int y = 3; y < h - 3; ++y)
                     if (at(x, y) != at(4, 2)) {
-                        pure = ink.isNull() || pure == '?' ? names.value(at(x, y), '?') : pure;
+                        pure = pure == '?' ? names.value(at(x, y), '?') : pure;
                         ink |= QRect(x, y, 1, 1);
                     }
             if (!ink.isNull())
-                out += QStringLiteral("%1%2-%3/%4").arg(pure).arg(ink.left()).arg(ink.right()).arg(ink.height());
-            if (at(cell.width() - 1, 7) != 0xffb8b8b8 || at(20, cell.height() - 1) != 0xffb8b8b8)
+                out += QStringLiteral("%1%2,%3-%4,%5")
+                           .arg(pure)
+                           .arg(ink.left())
+                           .arg(ink.top())
+                           .arg(ink.right())
+                           .arg(ink.bottom());
+            if (at(w - 1, 7) != mid || at(20, h - 1) != mid)
                 out += '!';
         }
     }
@@ -53,7 +62,8 @@ private slots:
         w.show();
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        for (auto [r, c] : {std::pair{0, 2}, {2, 0}, {1, 1}, {3, 3}})
+        const std::pair<int, int> texts[] = {{0, 1}, {2, 0}, {1, 1}, {3, 3}};
+        for (auto [r, c] : texts)
             map.setTextMatrix(r, c, QStringLiteral("10"));
         map.setCurrent(4, 1);
         map.setCellBackColor(GridYellow);
@@ -63,26 +73,35 @@ private slots:
         brake.setCurrent(0, 3);
         brake.setCellBackColor(GridYellow);
         w.msflexgrid1->setFocus();
-        QCOMPARE(
-            picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
-            QStringLiteral(
-                "K\nB B BK25-36/8 B B B\nB WK25-36/8 W W W W\nBK3-15/8 W W* H H W\nB W H HW25-36/8 H W\nB Y W W W W"
-                "K\nB?3-32/8 W W Y W W"));
-        map.setRowSel(4); // the selection grows along the current cell's row and column, and the focus leaves
+        QCOMPARE(picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
+                 QStringLiteral("K\nB BK25,3-36,10 B B B B\nB WK25,3-36,10 W W W W\nBK3,3-15,10 W W* H H W\n"
+                                "B W H HW25,3-36,10 H W\nB Y W W W W" /* the brake row: */ "K\nB?3,3-32,10 W W Y W W"));
+        // Only what changed is painted again: the selection grows along the current cell's row and column, texts
+        // go, and the focus moves to the brake row.
+        map.setRowSel(4);
         map.setColSel(5);
-        map.setTextMatrix(1, 1, QString());
+        for (auto [r, c] : {texts[0], texts[1], texts[2]})
+            map.setTextMatrix(r, c, QString());
         w.MSFlexGrid2->setFocus();
-        QCOMPARE(
-            picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
-            QStringLiteral("K\nB B BK25-36/8 B B B\nB W W W W W\nBK3-15/8 W W H H H\nB W H HW25-36/8 H H\nB Y H H H H"
-                           "K\nB?3-32/8 W W Y* W W"));
+        QCOMPARE(picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
+                 QStringLiteral("K\nB B B B B B\nB W W W W W\nB W W H H H\nB W H HW25,3-36,10 H H\nB Y H H H H"
+                                "K\nB?3,3-32,10 W W Y* W W"));
+        // A text that needs every pixel of its cell but the margins shows whole; one pixel less cuts it.
+        const int room = w.msflexgrid1->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 4;
+        map.setColWidth(6, room * 15);
+        map.setColWidth(7, room * 15 - 15);
+        map.setTextMatrix(1, 6, QStringLiteral("1000"));
+        map.setTextMatrix(1, 7, QStringLiteral("1000"));
+        QCOMPARE(w.msflexgrid1->shownText(1, 6) + ' ' + w.msflexgrid1->shownText(1, 7),
+                 QStringLiteral("1000 10\u2026"));
     }
 
     // On a grid of three rows and four columns under its headings, 16 pixels high and 64 wide but for the edges
     // of columns 1 and 2 at 968 and 1927 twips (64.5 and 128.5 pixels), steps: a key ("Shift+End"), a typed
     // character by its code ("#7e"), a click ("@2,1") or shift-click ("+2,1") on a cell, a drag ("2,2>3,4"),
-    // the pointer moved without a button ("~1,1"), a double click ("!2,2"), or scrolled by 60 and 10 pixels and
-    // read ("$"): the sizes, with the current cell in a heading, the places of cells and the picture.
+    // the pointer moved without a button ("~1,1"), a double click ("!2,2"), or "$": the sizes and scroll bars, the
+    // current cell put in a heading, scrolled by 60 and 10 pixels, the places of cells and the picture, then a
+    // column and a row made wider, and the view made too small and too large for the cells.
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells_data()
     {
         QTest::addColumn<QString>("steps");
@@ -112,8 +131,12 @@ private slots:
         QTest::newRow("scrolled")
             << "$"
             << "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(1,1 65x16) QRect(6,1 63x16) "
-               "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(-1,-1) K\n"
-               "B B?59-59/10 B\nB?3-61/1 B?3-59/10 BW3-60/4\nB B?59-59/10 H1 1  G G G";
+               "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(2,0) "
+               "QPoint(0,2) QPoint(-1,-1) K\nB B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-60,12\n"
+               "B B?59,3-59,12 H" /* column 2 wider: */ "K\nB B?59,3-59,12 B\n"
+               "B?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,12 H" /* row 2 higher: */ "K\n"
+               "B B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,16 H"
+               "1 1 0 0  G G G G G G";
     }
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
     {
@@ -133,6 +156,7 @@ private slots:
         view.show();
         QApplication::setActiveWindow(&view);
         QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(log, QStringLiteral(" G F G"));
         log.clear();
         QWidget *vp = view.viewport();
         auto at = [&](QStringView rc) {
@@ -143,33 +167,41 @@ private slots:
         for (const QString &step : steps.split(' ')) {
             const char32_t typed = step.mid(1).toUInt(nullptr, 16);
             const QKeyCombination key = QKeySequence(step)[0];
+            QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
             if (step[0] == '#') {
                 QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QString::fromUcs4(&typed, 1), {});
             } else if (step[0] == '@' || step[0] == '+') {
-                QTest::mouseClick(vp, Qt::LeftButton, step[0] == '+' ? Qt::ShiftModifier : Qt::NoModifier,
-                                  at(step.mid(1)));
-            } else if (step[0] == '~' || step[0] == '!') {
-                step[0] == '~' ? QTest::mouseMove(vp, at(step.mid(1)))
-                               : QTest::mouseDClick(vp, Qt::LeftButton, {}, at(step.mid(1)));
+                const auto modifier = step[0] == '+' ? Qt::ShiftModifier : Qt::NoModifier;
+                QTest::mouseClick(vp, Qt::LeftButton, modifier, at(step.mid(1)));
+            } else if (step[0] == '~') {
+                QTest::mouseMove(vp, at(step.mid(1)));
+            } else if (step[0] == '!') {
+                QTest::mouseDClick(vp, Qt::LeftButton, {}, at(step.mid(1)));
             } else if (step.contains('>')) {
                 QTest::mousePress(vp, Qt::LeftButton, {}, at(step));
                 QTest::mouseMove(vp, at(step.mid(4)));
                 QTest::mouseRelease(vp, Qt::LeftButton, {}, at(step.mid(4)));
             } else if (step == '$') {
-                QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
+                QDebug(&seen) << view.sizeHint() << h->minimum() << h->maximum() << h->pageStep() << v->minimum()
+                              << v->maximum() << v->pageStep();
                 grid.setCurrent(2, 0); // where the headings' rebuild leaves the map's
                 grid.setRowSel(3);
                 grid.setColSel(2);
-                QDebug(&seen) << view.sizeHint() << h->minimum() << h->maximum() << h->pageStep() << v->minimum()
-                              << v->maximum() << v->pageStep();
                 h->setValue(60);
                 v->setValue(10);
                 QDebug(&seen) << view.cellRect(0, 0) << view.cellRect(0, 1) << view.cellRect(1, 0)
                               << view.cellRect(2, 2) << view.dataArea() << view.cellAt(view.cellRect(2, 2).center())
+                              << view.cellAt(view.cellRect(0, 2).center()) << view.cellAt(view.cellRect(2, 0).center())
                               << view.cellAt(QPoint(0, 0));
+                seen += picture(&view, 3, 3);
+                grid.setColWidth(2, 1200);
+                seen += picture(&view, 3, 3);
+                grid.setRowHeight(2, 300);
                 seen += picture(&view, 3, 3);
                 view.resize(20, 20);
                 QDebug(&seen) << h->pageStep() << v->pageStep();
+                view.resize(600, 200);
+                QDebug(&seen) << h->maximum() << v->maximum();
             } else {
                 QTest::keyClick(&view, key.key(), key.keyboardModifiers());
             }

@@ -45,36 +45,42 @@ private slots:
         QVERIFY(w.GraphShown && g->isVisible() && g->isWindow());
         const Q3DSurface *s = g->surface();
         QString seen;
-        QDebug(&seen) << g->windowTitle() << g->size() << g->chartArea()->geometry() << g->titleLabel()->text()
-                      << g->titleLabel()->font().bold() << g->titleLabel()->font().pointSizeF()
-                      << s->requestedFormat().depthBufferSize() << s->requestedFormat().stencilBufferSize()
-                      << s->requestedFormat().samples() << s->scene()->activeCamera()->target();
+        QDebug(&seen) << g->windowTitle() << g->size() << g->titleLabel()->font().bold()
+                      << g->titleLabel()->font().pointSizeF() << s->requestedFormat().depthBufferSize()
+                      << s->requestedFormat().stencilBufferSize() << s->requestedFormat().samples()
+                      << s->activeTheme()->font().pointSize() << s->scene()->activeCamera()->target();
         for (const QObject *axis : {s->axisX(), s->axisY(), s->axisZ()})
-            seen += props(axis, "title min max segmentCount subSegmentCount labelFormat autoAdjustRange titleVisible "
-                                "titleFixed");
-        seen += props(s, "shadowQuality horizontalAspectRatio selectionMode") +
-                props(s->activeTheme(), "type backgroundColor windowColor") +
-                QString::number(s->activeTheme()->font().pointSize()) + ' ' +
+            seen += props(axis, "title min max segmentCount subSegmentCount labelFormat autoAdjustRange titleVisible");
+        seen += props(s, "shadowQuality horizontalAspectRatio") +
                 props(s->scene()->activeCamera(), "xRotation yRotation zoomLevel") +
-                props(g->series(), "drawMode wireframeColor colorStyle");
+                props(g->series(), "wireframeColor colorStyle itemLabelFormat");
         for (const auto &[at, colour] : g->series()->baseGradient().stops())
             seen += QString::number(at) + colour.name() + ' ';
         for (const QWidget *part : QList<QWidget *>{g->chartArea()} + g->chartArea()->findChildren<QWidget *>())
             seen +=
-                QStringLiteral("%1,%2 %3x%4 ").arg(part->x()).arg(part->y()).arg(part->width()).arg(part->height()) +
+                QStringLiteral("\n%1,%2 %3x%4 ").arg(part->x()).arg(part->y()).arg(part->width()).arg(part->height()) +
                 part->palette().color(QPalette::Window).name() + ' ' +
-                props(part, "text frameShape autoFillBackground focusPolicy minimumWidth minimumHeight");
+                props(part,
+                      "objectName text alignment frameShape autoFillBackground focusPolicy minimumWidth minimumHeight");
         QCOMPARE(seen,
-                 "\"Graph\" QSize(733, 453) QRect(8,8 721x441) \"Turbo Position\" true 12.6 24 8 4 QVector3D(0, -0.7, "
-                 "0) RPM 800 3800 5 3 %.0f false true true Position 0 100 5 1 %.0f false true true Load % 14 100 3 5 "
-                 "%.0f false true true 0 1 1 0 #ffffff #ffffff 50 25 25 75 3 #3c3c3c 2 0#0000ff 0.1995#0000ff "
-                 "0.2#00ff00 0.3995#00ff00 0.4#ffff00 0.5995#ffff00 0.6#ffa500 0.7995#ffa500 0.8#ff0000 0.9995#ff0000 "
-                 "8,8 721x441 #ffffff   true 0 0 0 0,0 721x20 #ffffff Turbo Position 0 false 0 0 0 0,24 669x417 "
-                 "#ffffff   false 11 200 150 673,24 48x94 #ffffff   false 0 0 0 4,0 18x14 #ff0000  1 true 0 18 14 28,0 "
-                 "16x14 #ffffff 80 0 false 0 0 0 4,20 18x14 #ffa500  1 true 0 18 14 28,20 16x14 #ffffff 60 0 false 0 0 "
-                 "0 4,40 18x14 #ffff00  1 true 0 18 14 28,40 16x14 #ffffff 40 0 false 0 0 0 4,60 18x14 #00ff00  1 true "
-                 "0 18 14 28,60 16x14 #ffffff 20 0 false 0 0 0 4,80 18x14 #0000ff  1 true 0 18 14 28,80 16x14 #ffffff "
-                 "0 0 false 0 0 0 ");
+                 "\"Graph\" QSize(733, 453) true 12.6 24 8 4 50 QVector3D(0, -0.7, 0) RPM 800 3800 5 3 %.0f false "
+                 "true Position 0 100 5 1 %.0f false true Load % 14 100 3 5 %.0f false true 0 1 25 25 75 #3c3c3c 2  "
+                 "0#0000ff 0.1995#0000ff 0.2#00ff00 0.3995#00ff00 0.4#ffff00 0.5995#ffff00 0.6#ffa500 0.7995#ffa500 "
+                 "0.8#ff0000 0.9995#ff0000 \n"
+                 "8,8 721x441 #ffffff ecGraph3D1    true 0 0 0 \n"
+                 "0,0 721x20 #ffffff chartTitle Turbo Position 132 0 false 0 0 0 \n"
+                 "0,24 669x417 #ffffff surfaceView    false 11 200 150 \n"
+                 "673,24 48x94 #ffffff legend    false 0 0 0 \n"
+                 "4,0 18x14 #ff0000 legendSwatch80  129 1 true 0 18 14 \n"
+                 "28,0 16x14 #ffffff legendText80 80 129 0 false 0 0 0 \n"
+                 "4,20 18x14 #ffa500 legendSwatch60  129 1 true 0 18 14 \n"
+                 "28,20 16x14 #ffffff legendText60 60 129 0 false 0 0 0 \n"
+                 "4,40 18x14 #ffff00 legendSwatch40  129 1 true 0 18 14 \n"
+                 "28,40 16x14 #ffffff legendText40 40 129 0 false 0 0 0 \n"
+                 "4,60 18x14 #00ff00 legendSwatch20  129 1 true 0 18 14 \n"
+                 "28,60 16x14 #ffffff legendText20 20 129 0 false 0 0 0 \n"
+                 "4,80 18x14 #0000ff legendSwatch0  129 1 true 0 18 14 \n"
+                 "28,80 16x14 #ffffff legendText0 0 129 0 false 0 0 0 ");
 
         w.tables.map().setTextMatrix(2, 3, QStringLiteral("60"));
         QCoreApplication::processEvents();
@@ -82,6 +88,7 @@ private slots:
         g->showMinimized();
         w.cmdGraph->click();
         QVERIFY(!g->isMinimized() && g->isVisible());
+        QTRY_VERIFY(g->isActiveWindow());
         QCOMPARE(w.findChildren<frmGraph *>(), QList<frmGraph *>{g});
         QCOMPARE(drawn(*g, 2, 3).y(), 60.0f);
         g->resize(800, 500);
@@ -92,6 +99,8 @@ private slots:
         frmGraph *again = w.findChildren<frmGraph *>().value(1);
         QVERIFY(w.GraphShown && again && again->isVisible() && again != g);
         QCOMPARE(drawn(*again, 2, 3).y(), 60.0f); // filled at its start-up
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(w.findChildren<frmGraph *>(), QList<frmGraph *>{again});
 
         // Each cell is drawn as RPM, position, load: a negative at 0, one beyond a single at 100; a wild
         // value moves neither the scale nor the other cells. The read-out shows the cell's true value.
@@ -113,6 +122,8 @@ private slots:
             again->series()->setSelectedPoint(QPoint(cell.row - 1, cell.col - 1));
             QCOMPARE(again->series()->itemLabelFormat(), QString::fromLatin1(cell.readOut));
         }
+        for (const QPoint outside : {QPoint(-1, 0), QPoint(16, 0), QPoint(0, -1), QPoint(0, 16)})
+            QCOMPARE(again->pointText(outside), QString());
     }
 
     // Dragging with the left or the right button turns the surface and selects nothing; a click, or the pointer
@@ -141,7 +152,7 @@ private slots:
             QDebug(&seen) << query.x() << surface->scene()->activeCamera()->xRotation() << rest->isActive();
             surface->scene()->setSelectionQueryPosition(Q3DScene::invalidSelectionPoint());
         };
-        for (int dx : {3, 4}) { // less than 4 pixels is a click
+        for (int dx : {4, 3}) { // less than 4 pixels is a click
             mouse(QEvent::MouseButtonPress, Qt::LeftButton, 0);
             mouse(QEvent::MouseMove, Qt::LeftButton, dx);
             mouse(QEvent::MouseButtonRelease, Qt::LeftButton, dx);
@@ -154,7 +165,7 @@ private slots:
         QDebug(&seen) << rest->interval() << rest->isSingleShot();
         QCOMPARE(
             seen,
-            "-335 25 false -335 25.4484 false 3 25.4484 false -335 25.4484 false -335 26.0463 false -335 26.0463 false "
+            "-335 25 false -335 25.5979 false -335 25.5979 false -335 25.5979 false -335 26.0463 false 3 26.0463 false "
             "-335 26.0463 true -335 26.0463 false -335 26.1958 false -335 26.1958 false -335 26.1958 true 120 true ");
         QTRY_VERIFY(g->series()->selectedPoint() != QSurface3DSeries::invalidSelectionPosition());
         QVERIFY(g->series()->itemLabelFormat().endsWith(QStringLiteral("): position 40")));
