@@ -37,8 +37,8 @@ std::optional<std::uint8_t> Code(char32_t character)
 QString Describe(int position, char32_t character)
 {
     const QString code = QString::number(uint(character), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-    const bool control = character < 0x20 || (character >= 0x7F && character < 0xA0);
-    if (control)
+    // A character nothing is printed for, a control character above all.
+    if (!QChar::isPrint(character))
         return QStringLiteral("character %1 (U+%2)").arg(position).arg(code);
     return QStringLiteral("character %1, \"%2\" (U+%3),").arg(position).arg(QString::fromUcs4(&character, 1), code);
 }

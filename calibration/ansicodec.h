@@ -20,8 +20,8 @@ QChar Character(std::uint8_t code);
 std::optional<std::uint8_t> Code(char32_t character);
 
 // Names a character of a text for a message, to be followed by what is wrong
-// with it: `character 3, "Ω" (U+03A9),` or, for a control character, which a
-// message box would show as nothing, `character 2 (U+0080)`.
+// with it: `character 3, "Ω" (U+03A9),` or, for a control or other character
+// that a message box would show as nothing, `character 2 (U+0080)`.
 QString Describe(int position, char32_t character);
 
 } // namespace Ansi

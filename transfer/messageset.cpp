@@ -6,8 +6,6 @@ namespace MessageSet {
 
 double CellInteger(double value)
 {
-    if (!std::isfinite(value))
-        return value;
     const double below = std::floor(value);
     const double fraction = value - below;
     if (fraction < 0.5)
@@ -26,13 +24,9 @@ std::optional<std::uint8_t> ByteField(double integer)
 
 std::uint8_t LimitField(double integer)
 {
-    if (!std::isfinite(integer))
-        return 0;
-    // Beyond 2^53 every double is a multiple of 256, so fmod is exact everywhere.
-    double low = std::fmod(integer, 256.0);
-    if (low < 0)
-        low += 256;
-    return static_cast<std::uint8_t>(low);
+    // fmod is exact for every double and keeps the sign, so the remainder's
+    // two's complement low byte is the integer's.
+    return static_cast<std::uint8_t>(static_cast<std::int64_t>(std::fmod(integer, 256.0)));
 }
 
 std::optional<std::array<std::uint8_t, 2>> RpmField(double integer)

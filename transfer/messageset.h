@@ -16,15 +16,15 @@ inline constexpr std::uint8_t WriteSetup = 0x78;
 
 inline constexpr int ReportBytes = 8;
 // The table block in either direction: 280 bytes in 35 reports.
-inline constexpr int TablesStreamBytes = 280;
-inline constexpr int TablesReports = TablesStreamBytes / ReportBytes;
+inline constexpr int TablesReports = 35;
 // The setup block's length byte can count at most 248 bytes, which leaves room
 // for a name of 236 characters, each one byte: its code in the set of ansicodec.h.
 inline constexpr int MaxBoardNameLength = 236;
 
 // The integer a numeric cell goes to the module as: the nearest integer, a
 // value exactly halfway going to the even neighbour. Kept as a double so that
-// any cell value, however large, can be range-checked without overflow.
+// any cell value, however large, can be range-checked without overflow; a
+// cell's value is always finite (CellValue saturates).
 double CellInteger(double value);
 
 // Map, brake, "LOAD Start" and "LOAD Increment": one byte, refused outside 0..255.
