@@ -1,5 +1,5 @@
-// The grid's current cell, selection end, signals, colours, sizes and block text.
-#include "flexgrid.h"
+// The grid's current cell, selection end, signals, colours, sizes and block text, and the three grids at start.
+#include "calibrationtables.h"
 
 #include <QTest>
 
@@ -33,19 +33,37 @@ private slots:
         g.setColWidth(3, 100);
         g.setColWidth(4, 1);
         QCOMPARE(log, QStringLiteral("L11 c c L21 c c c c c c c "));
-        QStringList state{QStringLiteral("%1,%2 %3,%4").arg(g.Row()).arg(g.Col()).arg(g.RowSel()).arg(g.ColSel())};
-        for (int i = -1; i <= 4; ++i)
-            state << QStringLiteral("%1 %2 %3 %4")
-                         .arg(g.RowHeight(i))
-                         .arg(g.ColWidth(i))
-                         .arg(g.CellTopTwips(i))
-                         .arg(g.CellLeftTwips(i));
-        state << QString::number(g.cellBackColor(2, 3), 16) + ' ' + QString::number(g.cellBackColor(3, 3), 16) + ' ' +
-                     QString::number(g.CellBackColor(), 16) + ' ' + g.TextMatrix(2, 3) + g.TextMatrix(3, 0);
-        QCOMPARE(state.join(u'|'), QStringLiteral("2,3 0,0|0 0 0 0|240 960 0 0|240 960 240 960|0 960 480 1920|0 100 "
-                                                  "480 2880|0 0 480 2980|ff123456 ffffffff ff123456 a"));
+        QString state = QStringLiteral("%1,%2 %3,%4|").arg(g.Row()).arg(g.Col()).arg(g.RowSel()).arg(g.ColSel());
+        for (int i = -1; i <= 4; ++i) {
+            for (int v : {g.RowHeight(i), g.ColWidth(i), g.CellTopTwips(i), g.CellLeftTwips(i)})
+                state += QString::number(v) + ' ';
+            state += '|';
+        }
+        state += QString::number(g.cellBackColor(2, 3), 16) + ' ' + QString::number(g.cellBackColor(3, 3), 16) + ' ' +
+                 QString::number(g.CellBackColor(), 16) + ' ' + g.TextMatrix(2, 3) + g.TextMatrix(3, 0);
+        QCOMPARE(state,
+                 QStringLiteral("2,3 0,0|0 0 0 0 |240 960 0 0 |240 960 240 960 |0 960 480 1920 |0 100 480 2880 |0 "
+                                "0 480 2980 |ff123456 ffffffff ff123456 a"));
         const FlexGrid small(1, 1, 1, 1); // all fixed: the current cell stays inside
         QCOMPARE(QPoint(small.Row(), small.Col()), QPoint(0, 0));
+    }
+
+    // Per grid: the first and last row's height and column's width in twips, the current cell, column 0.
+    void gridsStartWithTheirSizesLabelsAndCurrentCells()
+    {
+        CalibrationTables t;
+        SetUpGrids(t);
+        QString start;
+        for (const FlexGrid *g : {&t.map(), &t.brake(), &t.params()}) {
+            for (int v : {g->RowHeight(0), g->RowHeight(g->Rows() - 1), g->ColWidth(0), g->ColWidth(g->Cols() - 1),
+                          g->Row(), g->Col()})
+                start += QString::number(v) + ' ';
+            for (int r = 0; r < g->Rows(); ++r)
+                start += g->TextMatrix(r, 0) + '|';
+        }
+        QCOMPARE(start, "220 220 600 600 1 1 " + QString(17, u'|') +
+                            "220 220 600 600 0 1 Brake|220 220 1400 1200 7 1 Max Position|Max Adjust|Max Boost|RPM "
+                            "Start|RPM Increment|LOAD Start|LOAD Increment|Board Name|");
     }
 
     // The selection is rows 1 to 2, columns 1 to 3; the cells around it hold "-".
