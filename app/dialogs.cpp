@@ -58,8 +58,4 @@ QString QtDialogs::SaveFileName(const FileDialogRequest &r)
 
 QString QtDialogs::ClipboardText() { return QApplication::clipboard()->text(); }
 
-void QtDialogs::SetClipboardText(const QString &text)
-{
-    QApplication::clipboard()->clear();
-    QApplication::clipboard()->setText(text);
-}
+void QtDialogs::SetClipboardText(const QString &text) { QApplication::clipboard()->setText(text); }

@@ -316,8 +316,9 @@ void frmVGT_Tuner::PasteClipboard()
     FlexGrid &map = tables.map();
     const int rowA = AnchorRow, rowB = AnchorRow + CopyRows, colA = AnchorCol, colB = AnchorCol + CopyCols;
     const int top = std::min(rowA, rowB), left = std::min(colA, colB);
-    const int firstRow = std::max(top, map.FixedRows()), lastRow = std::min(std::max(rowA, rowB), map.Rows() - 1);
-    const int firstCol = std::max(left, map.FixedCols()), lastCol = std::min(std::max(colA, colB), map.Cols() - 1);
+    // The anchor is a cell of the map, so only the headings can leave the block without a data cell.
+    const int firstRow = std::max(top, map.FixedRows()), lastRow = std::max(rowA, rowB);
+    const int firstCol = std::max(left, map.FixedCols()), lastCol = std::max(colA, colB);
     auto clampRow = [&](int r) { return std::clamp(r, map.FixedRows(), map.Rows() - 1); };
     auto clampCol = [&](int c) { return std::clamp(c, map.FixedCols(), map.Cols() - 1); };
     map.setCurrent(clampRow(rowA), clampCol(colA));

@@ -141,7 +141,7 @@ private slots:
         QTest::newRow("blank line kept, CR alone ends a line") << QByteArray("a\n\rb") << "a\r\n\r\nb\r\n";
         QTest::newRow("blanks around a field dropped") << QByteArray("one,  two  ,three") << "one\r\ntwo\r\nthree\r\n";
         QTest::newRow("quoted fields") << QByteArray(" \"a, b\" x,\"\",\"c") << "a, b\r\n\r\nc\r\n";
-        QTest::newRow("trailing comma") << QByteArray("x,") << "x\r\n\r\n";
+        QTest::newRow("commas first and last") << QByteArray(",x,") << "\r\nx\r\n\r\n";
         QTest::newRow("missing") << QByteArray()
                                  << "The help file ~/help.txt could not be read: No such file or directory";
     }

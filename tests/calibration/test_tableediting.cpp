@@ -81,6 +81,8 @@ struct EditRig : Rig {
                 ClearTables(window->tables);
             } else if (verb == u"file") {
                 dialogs.fileAnswers << dir.filePath(arg);
+            } else if (verb == u"resize") { // the grid's view, as a smaller window would make it
+                view(g)->resize(arg.section(u' ', 0, 0).toInt(), arg.section(u' ', 1).toInt());
             } else if (verb == u"lose") {
                 module.faults.loseReplyToWrite = module.writesReceived() + 1;
             } else {
@@ -89,12 +91,16 @@ struct EditRig : Rig {
             }
         }
     }
-    // The open edit box: its text with "|" at the caret, then the selected text in brackets.
+    // The open edit box: its text with "|" at the caret, the selected text in brackets, the part of it shown.
     QString edit(int g)
     {
         QLineEdit *b = box(g);
-        const QString text = b->text().insert(b->cursorPosition(), u'|');
-        return !b->isVisible() ? QString() : b->hasSelectedText() ? text + " [" + b->selectedText() + ']' : text;
+        const QRect m = b->mask().boundingRect();
+        QString text =
+            b->text().insert(b->cursorPosition(), u'|') + (b->hasSelectedText() ? " [" + b->selectedText() + ']' : "");
+        text +=
+            m.isNull() ? "" : QStringLiteral(" shown %1,%2 %3x%4").arg(m.x()).arg(m.y()).arg(m.width()).arg(m.height());
+        return b->isVisible() ? text : QString();
     }
 };
 } // namespace
@@ -118,6 +124,9 @@ private slots:
         QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Escape") << "7,5=45 @7,5";
         QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Return") << "7,5=31 @7,5";
         QTest::newRow("1: click 7,5; type 31; key Down") << "7,5=31 @8,5";
+        QTest::newRow("1: click 16,16; type 5; resize 300 150") << "@16,16 5| shown -1,-1 1x1";
+        QTest::newRow("1: click 3,3; type 5; resize 140 150") << "@3,3 5| shown 0,0 18x15";
+        QTest::newRow("1: click 3,3; type 5; resize 300 150") << "@3,3 5|";
         QTest::newRow("1: click 16,5; type 31; key Down") << "16,5=31 @16,5";
         QTest::newRow("1: click 1,5; type 31; key Up") << "1,5=31 @1,5";
         QTest::newRow("1: click 7,1; type 31; key Left") << "7,1=31 @7,1";
