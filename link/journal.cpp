@@ -37,10 +37,8 @@ QString Journal::summary() const
     QString last;
     int run = 0;
     auto flush = [&] {
-        if (run == 1)
-            parts << last;
-        else if (run > 1)
-            parts << QStringLiteral("%1*%2").arg(last).arg(run);
+        if (run > 0)
+            parts << (run == 1 ? last : QStringLiteral("%1*%2").arg(last).arg(run));
     };
     for (const auto &e : m_entries) {
         const auto t = token(e);
