@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <utility>
+
 FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollArea(parent), m_grid(grid)
 {
     setFrameShape(QFrame::Box);
@@ -76,10 +78,8 @@ FlexGridView::CellLook FlexGridView::look(int row, int col) const
 // before the window paints again), so the cells are compared once per burst.
 void FlexGridView::gridChanged()
 {
-    if (m_repaintQueued)
-        return;
-    m_repaintQueued = true;
-    QMetaObject::invokeMethod(this, &FlexGridView::repaintChangedCells, Qt::QueuedConnection);
+    if (!std::exchange(m_repaintQueued, true))
+        QMetaObject::invokeMethod(this, &FlexGridView::repaintChangedCells, Qt::QueuedConnection);
 }
 
 void FlexGridView::repaintChangedCells()
@@ -102,11 +102,9 @@ void FlexGridView::repaintChangedCells()
         for (int c = 0; c < m_grid.Cols(); ++c) {
             CellLook now = look(r, c);
             CellLook &shown = m_shown[qsizetype(r) * m_grid.Cols() + c];
-            if (now == shown)
-                continue;
-            shown = std::move(now);
-            if (!moved)
+            if (now != shown && !moved)
                 viewport()->update(cellRect(r, c).translated(-origin));
+            shown = std::move(now);
         }
     }
 }
@@ -125,12 +123,10 @@ void FlexGridView::paintEvent(QPaintEvent *event)
         for (int r = 0; r < m_grid.Rows(); ++r) {
             for (int c = 0; c < m_grid.Cols(); ++c) {
                 const int fixedWays = int(r < m_grid.FixedRows()) + int(c < m_grid.FixedCols());
-                if (fixedWays != pass)
+                const QRect rect = cellRect(r, c).translated(-origin);
+                if (fixedWays != pass || !rect.intersects(event->rect()))
                     continue;
                 const bool fixed = fixedWays > 0;
-                const QRect rect = cellRect(r, c).translated(-origin);
-                if (!rect.intersects(event->rect()))
-                    continue;
                 const bool current = r == m_grid.Row() && c == m_grid.Col();
                 const bool selected = !fixed && !current && r >= r0 && r <= r1 && c >= c0 && c <= c1;
                 QColor back = fixed ? pal.color(QPalette::Button) : QColor(m_grid.cellBackColor(r, c));
