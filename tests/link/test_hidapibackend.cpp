@@ -180,8 +180,6 @@ private slots:
             {"output report too long", one, "7508 9509 9102", 9, "A", "0 1" + none},
             {"reports as long as the buffers", one, "7508 9509 8102 9508 9102", 0, "ABCDEFGHI abc",
              "open h3, nonblocking 1, 1 0 10/9, W, 1, read 9 0, 1, read 9 0, 414243444546474849 0, close"},
-            {"short reports", one, "7508 9503 8102 9502 9102", 2, "ABC",
-             "open h3, nonblocking 1, 1 0 4/3, write 009100, 1, read 3 0, 1, read 3 0, 414243eeeeeeeeeeee 0, close"},
             {"reports of no bits", one, "7508 9500 8102 9102", 1, "A",
              "open h3, nonblocking 1, 1 0 1/1, write 00, 1, read 0 0, 0, read 0 0, eeeeeeeeeeeeeeeeee 0, close"},
             {"a short report ends the drain", one, "", -1, "ABCDEFGH abc IJKLMNOP",
