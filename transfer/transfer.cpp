@@ -12,6 +12,9 @@ namespace usb = NonBlockingUSB;
 
 namespace {
 
+// The parameter table's values; column 0 holds the labels.
+constexpr int ValueColumn = 1;
+
 // Cells are reached by making them current, as the window's other users of
 // the grids expect: an edit in progress is committed when its cell is left.
 QString visit(FlexGrid &grid, int row, int col)
@@ -39,11 +42,7 @@ public:
             put(0);
     }
     // Zeros the rest of a partly filled report and sends it.
-    void finish()
-    {
-        while (m_pos != 0)
-            put(0);
-    }
+    void finish() { putZeros((ReportBytes - m_pos) % ReportBytes); }
     int written() const { return m_written; }
 
 private:
@@ -57,7 +56,7 @@ private:
 class AnswerReader {
 public:
     // `firstArrived`: the result of reading the answer's first report.
-    explicit AnswerReader(bool firstArrived) : m_arrived(firstArrived ? 1 : 0), m_lost(!firstArrived) {}
+    explicit AnswerReader(bool firstArrived) : m_arrived(int(firstArrived)), m_lost(!firstArrived) {}
     std::uint8_t next()
     {
         if (m_pos == ReportBytes) {
@@ -183,14 +182,14 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
         out.put(*byte);
     }
     for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
-        out.put(LimitField(CellInteger(CellValue(visit(params, row, 1)))));
+        out.put(LimitField(CellInteger(CellValue(visit(params, row, ValueColumn)))));
     out.putZeros(4);
 
     misc.Sleep(50);
     usb::ReadReport();
     misc.Wait(2000);
 
-    const QString name = visit(params, BoardName, 1);
+    const QString name = visit(params, BoardName, ValueColumn);
     const QList<uint> characters = name.toUcs4();
     const int length = int(characters.size());
     if (length > MaxBoardNameLength)
@@ -199,7 +198,7 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
                                                    .arg(MaxBoardNameLength));
 
     auto putRpm = [&](ParamRow row) {
-        const QString text = visit(params, row, 1);
+        const QString text = visit(params, row, ValueColumn);
         const double integer = CellInteger(CellValue(text));
         const auto bytes = RpmField(integer);
         if (!bytes)
@@ -210,7 +209,7 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
         return std::optional<FieldError>();
     };
     auto putLoad = [&](ParamRow row) {
-        const QString text = visit(params, row, 1);
+        const QString text = visit(params, row, ValueColumn);
         const double integer = CellInteger(CellValue(text));
         const auto byte = ByteField(integer);
         if (!byte)
@@ -234,7 +233,7 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
         return SendResult{e};
     // The name's characters are due: back to its cell, whose text was taken
     // for the length a moment ago with no event in between.
-    visit(params, BoardName, 1);
+    visit(params, BoardName, ValueColumn);
     for (int i = 0; i < length; ++i) {
         const char32_t character = characters[i];
         const auto code = Ansi::Code(character);
@@ -313,7 +312,7 @@ ReceiveResult Receive(CalibrationTables &t, Misc &misc)
     for (int c = 1; whole && c <= MapSize; ++c)
         whole = take(brake, 0, c);
     for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
-        whole = whole && take(params, row, 1);
+        whole = whole && take(params, row, ValueColumn);
     result.tableReports = tables.arrived();
     if (!whole) {
         result.outcome = ReceiveResult::TablesCut;
@@ -329,7 +328,7 @@ ReceiveResult Receive(CalibrationTables &t, Misc &misc)
     }
     const auto scaling = usb::InBuffer;
     auto put = [&params](ParamRow row, int value) {
-        visit(params, row, 1);
+        visit(params, row, ValueColumn);
         params.setText(QString::number(value));
     };
     put(RpmStart, scaling[0] * 256 + scaling[1]);
@@ -343,7 +342,7 @@ ReceiveResult Receive(CalibrationTables &t, Misc &misc)
     // Without its first report the name is not touched; with it, the cell
     // shows what came, all of it or the part before a lost report.
     if (firstNameReport) {
-        visit(params, BoardName, 1);
+        visit(params, BoardName, ValueColumn);
         params.setText(name.name);
     }
     if (name.cut)
@@ -378,7 +377,7 @@ bool Verify(CalibrationTables &t, Misc &misc)
     for (int c = 1; c <= MapSize; ++c)
         compare(brake, 0, c, tables.next());
     for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
-        compare(params, row, 1, tables.next());
+        compare(params, row, ValueColumn, tables.next());
     if (tables.lost())
         verdict = false;
 
@@ -388,13 +387,13 @@ bool Verify(CalibrationTables &t, Misc &misc)
     if (!usb::ReadReport())
         verdict = false;
     const auto scaling = usb::InBuffer;
-    compare(params, RpmStart, 1, scaling[0] * 256 + scaling[1]);
-    compare(params, LoadStart, 1, scaling[2]);
-    compare(params, RpmIncrement, 1, scaling[3] * 256 + scaling[4]);
-    compare(params, LoadIncrement, 1, scaling[5]);
+    compare(params, RpmStart, ValueColumn, scaling[0] * 256 + scaling[1]);
+    compare(params, LoadStart, ValueColumn, scaling[2]);
+    compare(params, RpmIncrement, ValueColumn, scaling[3] * 256 + scaling[4]);
+    compare(params, LoadIncrement, ValueColumn, scaling[5]);
 
     const NameRead name = collectName(usb::ReadReport());
-    const QString shown = visit(params, BoardName, 1);
+    const QString shown = visit(params, BoardName, ValueColumn);
     if (name.cut || name.tooLong || name.name != shown)
         verdict = false;
     return verdict;
