@@ -19,9 +19,10 @@ QString HelpText(const QByteArray &file)
                 ++i;
             QString field;
             if (i < n && line[i] == u'"') {
-                const qsizetype close = line.indexOf(u'"', i + 1);
-                field = line.mid(i + 1, close < 0 ? -1 : close - i - 1);
-                i = close < 0 ? n : close + 1;
+                // An opening quote without its closing one quotes the rest of the line.
+                const qsizetype close = line.indexOf(u'"', i + 1), end = close == -1 ? n : close;
+                field = line.mid(i + 1, end - i - 1);
+                i = end + 1;
                 while (i < n && line[i] != u',')
                     ++i;
             } else {

@@ -193,8 +193,7 @@ bool frmVGT_Tuner::editBoxKeyDown(int grid, int key)
         if (!rowsMove)
             return false;
         focusGrid(grid);
-        if (g.Row() < g.Rows() - 1)
-            g.setRow(g.Row() + 1);
+        g.setRow(g.Row() + 1); // the grid keeps its row when this is past the last
         return true;
     case Qt::Key_Up:
         if (!rowsMove)
@@ -207,8 +206,7 @@ bool frmVGT_Tuner::editBoxKeyDown(int grid, int key)
         if (!colsMove)
             return false;
         focusGrid(grid);
-        if (g.Col() < g.Cols() - 1)
-            g.setCol(g.Col() + 1);
+        g.setCol(g.Col() + 1);
         return true;
     case Qt::Key_Left:
         if (!colsMove)

@@ -49,9 +49,8 @@ void frmVGT_Tuner::mnuConnect_Click()
         lblBoard->setText(QStringLiteral("KTRM"));
         NonBlockingUSB::Drain();
         mnuReceive_Click();
-    } else {
-        setStatus(QStringLiteral("Not Connected"));
     }
+    // The status is set again below, whether or not the other board answers.
     if (!NonBlockingUSB::Connected) {
         NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("PNDX"));
         if (NonBlockingUSB::Connected) {

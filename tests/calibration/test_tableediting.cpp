@@ -83,6 +83,9 @@ struct EditRig : Rig {
                 dialogs.fileAnswers << dir.filePath(arg);
             } else if (verb == u"resize") { // the grid's view, as a smaller window would make it
                 view(g)->resize(arg.section(u' ', 0, 0).toInt(), arg.section(u' ', 1).toInt());
+            } else if (verb == u"paint") { // yellow, as the operating point paints it
+                grid(g).setCurrent(arg.section(u',', 0, 0).toInt(), arg.section(u',', 1).toInt());
+                grid(g).setCellBackColor(GridYellow);
             } else if (verb == u"lose") {
                 module.faults.loseReplyToWrite = module.writesReceived() + 1;
             } else {
@@ -100,6 +103,8 @@ struct EditRig : Rig {
             b->text().insert(b->cursorPosition(), u'|') + (b->hasSelectedText() ? " [" + b->selectedText() + ']' : "");
         text +=
             m.isNull() ? "" : QStringLiteral(" shown %1,%2 %3x%4").arg(m.x()).arg(m.y()).arg(m.width()).arg(m.height());
+        text +=
+            b->palette().color(QPalette::Base) == Qt::white ? "" : " on " + b->palette().color(QPalette::Base).name();
         return b->isVisible() ? text : QString();
     }
 };
@@ -121,6 +126,7 @@ private slots:
         QTest::newRow("3: set 2,1=45; click 2,1; dblclick 2,1") << "2,1=45 @2,1 |45 [45]";
         // One entry fills the dragged block, whichever way it was dragged.
         QTest::newRow("1: drag 5,3 4,2; type 55; key Return") << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
+        QTest::newRow("1: paint 7,5; click 7,5; type 3") << "@7,5 3| on #ffff00";
         QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Escape") << "7,5=45 @7,5";
         QTest::newRow("1: set 7,5=45; click 7,5; type 31; key Return") << "7,5=31 @7,5";
         QTest::newRow("1: click 7,5; type 31; key Down") << "7,5=31 @8,5";

@@ -11,11 +11,9 @@
 #include <QTest>
 
 namespace {
-// Runs the steps of a row's tag, "PNDX; connect; Index tick: 03 05 00; ...": a menu item or button by its
-// caption, with the payload the module answers it with or its fault ("lost", "short", "unplugged"). Then
-// shows what the last step left: the connection unless KTRM is connected, the input boxes, lit switches,
-// yellow cells ("r6c4" in the map, "brake c4"), checked boxes and running timers, the messages | what the
-// last step sent and read.
+// Runs the steps "PNDX; connect; Index tick: 03 05 00; ...": a command by its caption, with the payload the
+// module answers or its fault. Shows what the last step left: the connection unless KTRM is connected, inputs,
+// lit switches, yellow cells, checked boxes and running timers, messages | what the last step sent and read.
 QString session(const QString &script)
 {
     Rig rig(script.startsWith("PNDX") ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
@@ -148,6 +146,7 @@ private slots:
         QTest::addRow("%s03 05 00; Headings; Index tick: 01 01 00", qPrintable(tick)) << "r2c2, r6c4" + ticked;
         QTest::addRow("%s03 05 00; Headings; Index tick: 06 00 01", qPrintable(tick)) << "r6c4, brake c7" + ticked;
         QTest::addRow("%s03 05 00; Index off", qPrintable(tick)) << " | ";
+        QTest::newRow("connect; Index tick: 03 05 00") << " | ";
     }
     void windowShowsWhatTheModuleAnswers() { QTEST(session(QTest::currentDataTag()), "shown"); }
 
