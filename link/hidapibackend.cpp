@@ -44,14 +44,11 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
         hid_enumerate(static_cast<unsigned short>(vendorId), static_cast<unsigned short>(productId));
     QByteArray path;
     int seen = 0;
-    for (auto *d = list; d; d = d->next) {
-        if (!textMatches(d->product_string, deviceName) || !textMatches(d->manufacturer_string, manufacturer) ||
-            !textMatches(d->serial_number, serial))
-            continue;
-        if (seen++ == m_instance) {
+    for (auto *d = list; d && path.isEmpty(); d = d->next) {
+        const bool matches = textMatches(d->product_string, deviceName) &&
+                             textMatches(d->manufacturer_string, manufacturer) && textMatches(d->serial_number, serial);
+        if (matches && seen++ == m_instance)
             path = d->path;
-            break;
-        }
     }
     hid_free_enumeration(list);
     m_problem = OpenProblem::NoDevice;

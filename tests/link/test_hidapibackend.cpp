@@ -82,6 +82,36 @@ int hid_read_timeout(hid_device *, unsigned char *data, size_t length, int ms)
 }
 }
 
+// What the transport hands the HID layer, logged on its way down; reads show in hidapi's calls.
+class Recorder final : public UsbHidApi {
+public:
+    explicit Recorder(UsbHidApi &inner) : m_inner(inner) {}
+    void SetInstance(int instance) override
+    {
+        m_inner.SetInstance(logged(QStringLiteral("SetInstance %1").arg(instance), instance));
+    }
+    int Open(int vendor, int product, const char *maker, const char *serial, const char *name, int lengths) override
+    {
+        auto text = [](const char *t) { return t ? QString::fromLatin1(t) : QStringLiteral("null"); };
+        const QString call = QStringLiteral("Open %1 %2 %3 %4 %5 %6").arg(vendor).arg(product);
+        logged(call.arg(text(maker), text(serial), text(name)).arg(lengths), 0);
+        return m_inner.Open(vendor, product, maker, serial, name, lengths);
+    }
+    void GetReportLengths(int *input, int *output) override
+    {
+        m_inner.GetReportLengths(logged("GetReportLengths", input), output);
+    }
+    int Write(ConstReportBuffer report) override
+    {
+        return m_inner.Write(
+            logged("Write " + QByteArray(reinterpret_cast<const char *>(report.data()), 10).toHex(), report));
+    }
+    int Read(ReportBuffer report) override { return m_inner.Read(report); }
+
+private:
+    UsbHidApi &m_inner;
+};
+
 class TestHidApiBackend : public QObject {
     Q_OBJECT
     std::optional<QTemporaryDir> dir; // the nodes in dev/, their descriptors under sys/
@@ -130,7 +160,9 @@ private slots:
             {"no reports", "", "9/9"},
             {"no bits", "7508 9500 8102", "1/9"},
             {"bits not a multiple of 8", "7501 9501 8102 7501 9509 9102", "2/3"},
-            {"count before size, ID last", "9505 7504 9102 8503 9503 8102", "3/4"},
+            {"no size yet", "9508 8102 7508 9102", "1/9"},
+            {"no count yet", "7508 8102 9508 9102", "1/9"},
+            {"count before size, ID after them", "9505 7504 9102 8102 8501 9503 8102", "4/4"},
             {"two IDs, longest wins", "8501 7508 9504 8102 8502 7508 9508 8102 7508 9502 9102", "9/3"},
             {"items of one ID add up", "8502 7508 9504 8102 8503 8102 8502 7504 9501 8102", "6/9"},
             {"2- and 4-byte values", "7508 960001 8102 7501 9700000100 9102", "257/8193"},
@@ -149,10 +181,10 @@ private slots:
         QCOMPARE(QStringLiteral("%1/%2").arg(found.input).arg(found.output), lengths);
     }
 
-    // A session of the transport on the hidapi backend: open a KTRM (of any maker and serial,
-    // reports no longer than the buffers), write a command, drain what is queued. Every call
-    // hidapi gets, and after open the result, problem and lengths; after the write its result;
-    // after the drain InBuffer and the reports left.
+    // A session of the transport, its calls to the HID layer logged among hidapi's: open a KTRM
+    // (of any maker and serial, reports no longer than the buffers), write a command, drain what is
+    // queued. After open its result, problem and lengths; after the write and the first read their
+    // results; after the drain InBuffer and the reports left.
     void sessionCallsHidapiSo_data()
     {
         QTest::addColumn<QString>("devices");
@@ -160,8 +192,12 @@ private slots:
         QTest::addColumn<int>("written");   // by hid_write
         QTest::addColumn<QString>("reads"); // queued, space-separated
         QTest::addColumn<QString>("calls");
-        const char *one = "h3 Marlow KTRM 1", *nine = "write 009100000000000008";
-        const QString none = QStringLiteral(" 0/0, 0, 0, eeeeeeeeeeeeeeeeee 1");
+        const char *one = "h3 Marlow KTRM 1";
+        const QString none = QStringLiteral(" 0/0, Write 00000000000000000000, 0, 0, eeeeeeeeeeeeeeeeee 1");
+        const QString write = QStringLiteral("Write 009100000000000008ee, write 009100000000000008");
+        auto opened = [](const char *node, const char *lengths) {
+            return QStringLiteral("open %1, nonblocking 1, GetReportLengths, 1 0 %2").arg(node, lengths);
+        };
         const struct {
             const char *tag, *devices, *descriptor;
             int written;
@@ -169,9 +205,9 @@ private slots:
             QString calls;
         } rows[] = {
             {"any maker and serial", "h3 Someone KTRM 42", "", 9, "ABCDEFGHI",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 0, close"},
+             opened("h3", "9/9") + ", W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 0, close"},
             {"the first KTRM, past another board", "h3 Marlow PNDX 1; h4 Other KTRM 2; h5 Marlow KTRM 3", "", 8, "AB",
-             "open h4, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 0, read 8 0, eeeeeeeeeeeeeeeeee 0, close"},
+             opened("h4", "9/9") + ", W, 1, read 8 0, 0, read 8 0, eeeeeeeeeeeeeeeeee 0, close"},
             {"another board", "h3 Marlow PNDX 1", "", 9, "A", "0 1" + none},
             {"no product string", "h3 Marlow - 1", "", 9, "A", "0 1" + none},
             {"node gone", "gone Marlow KTRM 1", "", 9, "A", "open gone, 0 1" + none},
@@ -179,19 +215,20 @@ private slots:
             {"input report too long", one, "7508 950a 8102", 9, "A", "0 1" + none},
             {"output report too long", one, "7508 9509 9102", 9, "A", "0 1" + none},
             {"reports as long as the buffers", one, "7508 9509 8102 9508 9102", 0, "ABCDEFGHI abc",
-             "open h3, nonblocking 1, 1 0 10/9, W, 1, read 9 0, 1, read 9 0, 414243444546474849 0, close"},
+             opened("h3", "10/9") + ", W, 1, read 9 0, 1, read 9 0, 414243444546474849 0, close"},
             {"reports of no bits", one, "7508 9500 8102 9102", 1, "A",
-             "open h3, nonblocking 1, 1 0 1/1, write 00, 1, read 0 0, 0, read 0 0, eeeeeeeeeeeeeeeeee 0, close"},
+             opened("h3", "1/1") + ", Write 00910000000000000000, write 00, 1, read 0 0, 0, read 0 0, "
+                                   "eeeeeeeeeeeeeeeeee 0, close"},
             {"a short report ends the drain", one, "", -1, "ABCDEFGH abc IJKLMNOP",
-             "open h3, nonblocking 1, 1 0 9/9, W, 0, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
+             opened("h3", "9/9") + ", W, 0, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
             {"a failed read ends it", one, "", 9, "ABCDEFGH - IJKLMNOP",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
+             opened("h3", "9/9") + ", W, 1, read 8 0, 1, read 8 0, 4142434445464748ee 1, close"},
             {"a flood is cut short", one, "", 9, "*",
-             "open h3, nonblocking 1, 1 0 9/9, W, 1, read 8 0, 1, read 8 0 *4096, 5a5a5a5a5a5a5a5aee 1, close"},
+             opened("h3", "9/9") + ", W, 1, read 8 0, 1, read 8 0 *4096, 5a5a5a5a5a5a5a5aee 1, close"},
         };
         for (const auto &r : rows)
             QTest::newRow(r.tag) << QString(r.devices) << QString(r.descriptor) << r.written << QString(r.reads)
-                                 << QString(r.calls).replace("W", nine);
+                                 << QString(r.calls).replace(", W,", ", " + write + ",");
     }
     void sessionCallsHidapiSo()
     {
@@ -208,7 +245,13 @@ private slots:
             fake.reads.push_back(r.toLatin1());
         {
             HidApiBackend hid(dir->filePath(QStringLiteral("sys")));
-            USB::UseBackend(&hid);
+            Recorder layer(hid);
+            USB::OutBuffer.fill(0xEE);
+            USB::InBuffer.fill(0xEE);
+            USB::UseBackend(&layer);
+            const bool zeroed =
+                USB::OutBuffer == decltype(USB::OutBuffer){} && USB::InBuffer == decltype(USB::InBuffer){};
+            fake.calls << (zeroed ? "zeroed" : "not zeroed");
             hid.SetInstance(1); // the transport asks for the first
             const bool opened = USB::OpenDevice(QStringLiteral("KTRM"));
             const int problem = int(hid.LastOpenProblem());
@@ -224,7 +267,8 @@ private slots:
             const QByteArray in(reinterpret_cast<const char *>(USB::InBuffer.data()), 9);
             fake.calls << in.toHex() + ' ' + QString::number(fake.reads.size());
         }
-        QCOMPARE(fake.calls.join(", "), "enumerate c1ca:ffff, free, " + calls);
+        QCOMPARE(fake.calls.join(", "),
+                 "zeroed, SetInstance 0, Open 49610 65535 null null KTRM -1, enumerate c1ca:ffff, free, " + calls);
     }
 
     // The instance and the maker and serial the transport never asks for.
@@ -249,6 +293,7 @@ private slots:
         VirtualMisc clock;
         TracingHidApi trace(hid, clock, file.fileName());
         USB::UseBackend(&trace);
+        hid.SetInstance(1); // the transport asks for the first
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(USB::OpenDevice(QStringLiteral("KTRM")));
         clock.advance(1234);
