@@ -1,8 +1,11 @@
 // The transport, its trace and the hidapi backend, down to a stand-in for
-// hidapi linked in its place; report lengths from descriptors; the real clock.
+// hidapi linked in its place; report lengths from descriptors; clearing the
+// operating point; the real clock.
+#include "flexgrid.h"
 #include "hidapibackend.h"
 #include "misc.h"
 #include "nonblockingusb.h"
+#include "operatingpoint.h"
 #include "tracinghidapi.h"
 
 #include <QDir>
@@ -29,6 +32,8 @@ struct {
     std::deque<QByteArray> paths;
 } fake;
 char handle;
+
+QByteArray hex(const void *data, qsizetype size) { return QByteArray(static_cast<const char *>(data), size).toHex(); }
 
 template <typename T> T logged(const QString &call, T result)
 {
@@ -69,7 +74,7 @@ int hid_set_nonblocking(hid_device *, int nonblock)
 }
 int hid_write(hid_device *, const unsigned char *data, size_t length)
 {
-    return logged("write " + QByteArray(reinterpret_cast<const char *>(data), qsizetype(length)).toHex(), fake.written);
+    return logged("write " + hex(data, qsizetype(length)), fake.written);
 }
 int hid_read_timeout(hid_device *, unsigned char *data, size_t length, int ms)
 {
@@ -86,10 +91,7 @@ int hid_read_timeout(hid_device *, unsigned char *data, size_t length, int ms)
 class Recorder final : public UsbHidApi {
 public:
     explicit Recorder(UsbHidApi &inner) : m_inner(inner) {}
-    void SetInstance(int instance) override
-    {
-        m_inner.SetInstance(logged(QStringLiteral("SetInstance %1").arg(instance), instance));
-    }
+    void SetInstance(int n) override { m_inner.SetInstance(logged(QStringLiteral("SetInstance %1").arg(n), n)); }
     int Open(int vendor, int product, const char *maker, const char *serial, const char *name, int lengths) override
     {
         auto text = [](const char *t) { return t ? QString::fromLatin1(t) : QStringLiteral("null"); };
@@ -97,14 +99,10 @@ public:
         logged(call.arg(text(maker), text(serial), text(name)).arg(lengths), 0);
         return m_inner.Open(vendor, product, maker, serial, name, lengths);
     }
-    void GetReportLengths(int *input, int *output) override
-    {
-        m_inner.GetReportLengths(logged("GetReportLengths", input), output);
-    }
+    void GetReportLengths(int *in, int *out) override { m_inner.GetReportLengths(logged("GetReportLengths", in), out); }
     int Write(ConstReportBuffer report) override
     {
-        return m_inner.Write(
-            logged("Write " + QByteArray(reinterpret_cast<const char *>(report.data()), 10).toHex(), report));
+        return m_inner.Write(logged("Write " + hex(report.data(), 10), report));
     }
     int Read(ReportBuffer report) override { return m_inner.Read(report); }
 
@@ -264,8 +262,7 @@ private slots:
             USB::InBuffer.fill(0xEE);
             fake.calls << QString::number(USB::ReadReport());
             USB::Drain();
-            const QByteArray in(reinterpret_cast<const char *>(USB::InBuffer.data()), 9);
-            fake.calls << in.toHex() + ' ' + QString::number(fake.reads.size());
+            fake.calls << hex(USB::InBuffer.data(), 9) + ' ' + QString::number(fake.reads.size());
         }
         QCOMPARE(fake.calls.join(", "),
                  "zeroed, SetInstance 0, Open 49610 65535 null null KTRM -1, enumerate c1ca:ffff, free, " + calls);
@@ -309,6 +306,31 @@ private slots:
         TracingHidApi lost(hid, clock, dir->filePath(QStringLiteral("no/such/folder/link.trace")));
         USB::UseBackend(&lost);
         QVERIFY(!lost.isOpen() && USB::OpenDevice(QStringLiteral("KTRM")) && USB::WriteReport()); // quietly untraced
+    }
+
+    // Clearing whitens every data cell of both grids, wherever their current cells were, and no
+    // heading; it leaves the current cells in the last data cell.
+    void clearingWhitensEveryDataCell()
+    {
+        FlexGrid map(17, 17, 1, 1), brake(1, 17, 0, 1);
+        for (auto [row, col] : {std::pair(1, 1), {1, 16}, {16, 1}, {16, 16}, {9, 5}, {0, 7}, {7, 0}}) {
+            map.setCurrent(row, col);
+            map.setCellBackColor(GridYellow);
+            brake.setCurrent(0, col);
+            brake.setCellBackColor(GridYellow);
+        }
+        map.setCurrent(3, 4);
+        ClearOperatingPoints(map, brake);
+        QStringList yellow;
+        for (int r = 0; r <= 16; ++r)
+            for (int c = 0; c <= 16; ++c)
+                if (map.cellBackColor(r, c) == GridYellow)
+                    yellow << QStringLiteral("%1,%2").arg(r).arg(c);
+        for (int c = 0; c <= 16; ++c)
+            if (brake.cellBackColor(0, c) == GridYellow)
+                yellow << QStringLiteral("brake %1").arg(c);
+        yellow << QStringLiteral("at %1,%2 %3").arg(map.Row()).arg(map.Col()).arg(brake.Col());
+        QCOMPARE(yellow.join(' '), QStringLiteral("0,7 7,0 brake 0 at 16,16 16"));
     }
 
     // Only Wait and DoEvents let events run, and neither wait returns early, not even by 1 ms.
