@@ -32,9 +32,8 @@ int pairValue(QStringView pair) { return int(ReadHexField(pair)); }
 // Characters pos to pos + n - 1 of a line, fewer or none where the line is short.
 QByteArrayView field(QByteArrayView line, qsizetype pos, qsizetype n)
 {
-    if (pos >= line.size())
-        return {};
-    return line.sliced(pos, qMin(n, line.size() - pos));
+    const qsizetype from = qMin(pos, line.size());
+    return line.sliced(from, qMin(n, line.size() - from));
 }
 
 // Latin-1 prefix and bytes into text, in the storage text already has.
