@@ -19,11 +19,11 @@ Report end() { return {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}; }
 Report header(const S19Record &record)
 {
     // The address text widened to 8 digits and read in pairs, most significant
-    // first. For a whole address field that is the address the window
-    // accepted; a field cut short by the line's end widens to another address,
-    // and the header carries that one: it is built from the text, not the number.
-    // Read whole, the widened text gives those pairs as one number; a text it
-    // would overflow names an address the reader never yields.
+    // first (as HexStrToDec reads it). For a whole address field that is the
+    // address the window accepted; a field cut short by the line's end widens
+    // to another address, and the header carries that one: it is built from
+    // the text, not the number. A text that would overflow names an address
+    // the reader never yields.
     QString text = record.addressText;
     Report r{};
     qToBigEndian(quint32(HexStrToDec(MakeLen8(text))), r.data());
