@@ -8,8 +8,8 @@ class QWidget;
 
 struct FileDialogRequest {
     QString title;
-    QString filter;           // "Data Files (*.dat)|*.dat|All Files (*.*)|*.*"
-    int filterIndex = 1;      // 1-based, as the filter lists them
+    QString filter;      // "Data Files (*.dat)|*.dat|All Files (*.*)|*.*"
+    int filterIndex = 1; // 1-based, as the filter lists them
     QString initialDir;
 };
 

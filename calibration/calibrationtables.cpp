@@ -5,7 +5,7 @@ CalibrationTables::CalibrationTables() = default;
 
 QString parameterLabel(ParamRow row)
 {
-    static const char *const labels[] = {"Max Position", "Max Adjust",     "Max Boost",      "RPM Start",
+    static const char *const labels[] = {"Max Position",  "Max Adjust", "Max Boost",      "RPM Start",
                                          "RPM Increment", "LOAD Start", "LOAD Increment", "Board Name"};
     return QString::fromLatin1(labels[row]);
 }
@@ -29,7 +29,8 @@ void SetUpGrids(CalibrationTables &t)
     t.brake().setCol(1);
 
     t.params().setCol(0);
-    for (ParamRow row : {RpmStart, RpmIncrement, LoadStart, LoadIncrement, MaxPosition, MaxAdjust, MaxBoost, BoardName}) {
+    for (ParamRow row :
+         {RpmStart, RpmIncrement, LoadStart, LoadIncrement, MaxPosition, MaxAdjust, MaxBoost, BoardName}) {
         t.params().setRow(row);
         t.params().setText(parameterLabel(row));
     }

@@ -50,7 +50,10 @@ void FlexGrid::setColSel(int col)
     }
 }
 
-QString FlexGrid::TextMatrix(int row, int col) const { return contains(row, col) ? m_text[index(row, col)] : QString(); }
+QString FlexGrid::TextMatrix(int row, int col) const
+{
+    return contains(row, col) ? m_text[index(row, col)] : QString();
+}
 
 void FlexGrid::setTextMatrix(int row, int col, const QString &text)
 {
@@ -72,7 +75,10 @@ void FlexGrid::setCellBackColor(GridColor color)
     }
 }
 
-GridColor FlexGrid::cellBackColor(int row, int col) const { return contains(row, col) ? m_back[index(row, col)] : GridWhite; }
+GridColor FlexGrid::cellBackColor(int row, int col) const
+{
+    return contains(row, col) ? m_back[index(row, col)] : GridWhite;
+}
 
 QString FlexGrid::Clip() const
 {

@@ -9,7 +9,7 @@
 
 struct JournalEntry {
     enum Kind { Write, Read, Sleep, Wait, DoEvents };
-    qint64 at = 0;      // virtual milliseconds
+    qint64 at = 0; // virtual milliseconds
     Kind kind = Write;
     QByteArray payload; // 8 payload bytes for Write and Read; empty for a read that found nothing
     int ms = 0;         // length of Sleep and Wait

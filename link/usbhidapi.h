@@ -22,8 +22,8 @@ public:
     // Opens the device matching vendor, product and device name. Manufacturer and
     // serial may be null, meaning "any". Returns 1 when a device is open, anything
     // else when none is. May be called while a device is already open.
-    virtual int Open(int vendorId, int productId, const char *manufacturer, const char *serial,
-                     const char *deviceName, int getReportLengths) = 0;
+    virtual int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
+                     int getReportLengths) = 0;
     // Report lengths of the open device, report ID byte included.
     virtual void GetReportLengths(int *inputLength, int *outputLength) = 0;
     // Sends one output report whose byte 0 is the report ID; returns bytes written.
