@@ -49,11 +49,10 @@ QRect FlexGridView::dataArea() const
 
 QPoint FlexGridView::cellAt(QPoint pos) const
 {
-    for (int r = 0; r < m_grid.Rows(); ++r) {
+    for (int r = 0; r < m_grid.Rows(); ++r)
         for (int c = 0; c < m_grid.Cols(); ++c)
             if (cellRect(r, c).contains(pos))
                 return {c, r};
-    }
     return {-1, -1};
 }
 

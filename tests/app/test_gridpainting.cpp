@@ -37,18 +37,16 @@ QString picture(FlexGridView *v, int rows, int cols)
                         ink |= QRect(x, y, 1, 1);
                     }
             if (!ink.isNull())
-                out += QStringLiteral("%1%2,%3-%4,%5")
-                           .arg(pure)
-                           .arg(ink.left())
-                           .arg(ink.top())
-                           .arg(ink.right())
-                           .arg(ink.bottom());
+                out += QString::asprintf("%c%d,%d-%d,%d", pure.toLatin1(), ink.left(), ink.top(), ink.right(),
+                                         ink.bottom());
             if (at(w - 1, 7) != mid || at(20, h - 1) != mid)
                 out += '!';
         }
     }
     return out;
 }
+
+void row(const char *name, const char *steps, const char *outcome) { QTest::newRow(name) << steps << outcome; }
 } // namespace
 
 class TestGridPainting : public QObject {
@@ -106,37 +104,27 @@ private slots:
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("outcome"); // current cell, selection end, what was read, then the signals
-        QTest::newRow("arrows stop at the headings") << "Up Left Down Right Right"
-                                                     << "2,3 2,3 k k k k k";
-        QTest::newRow("and at the last cell") << "Down Down Down End Right"
-                                              << "3,4 3,4 k k k k k";
-        QTest::newRow("Home") << "End Down Home"
-                              << "2,1 2,1 k k k";
-        QTest::newRow("shift moves the selection end") << "Down Shift+Down Shift+End Shift+Left Shift+Up"
-                                                       << "2,1 2,3 k k k k k k k k k";
-        QTest::newRow("an arrow collapses it") << "Shift+Down Shift+Right Right"
-                                               << "1,2 1,2 k k k k k";
-        QTest::newRow("control codes") << "Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+["
-                                       << "1,1 1,1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91";
-        QTest::newRow("characters") << "#1f #20 #7e #7f #80 #ff #1f600"
-                                    << "1,1 1,1 k k32 k126 k k128 k255 k128512";
-        QTest::newRow("clicks") << "@2,1 @0,2 @2,0 +1,4"
-                                << "2,1 1,4 DU DU DU DU";
-        QTest::newRow("drag") << "2,2>3,4 ~1,1"
-                              << "2,2 3,4 DU";
-        QTest::newRow("drag to the first cell") << "3,3>1,1"
-                                                << "3,3 1,1 DU";
-        QTest::newRow("drag onto a heading") << "2,2>0,3 !2,2"
-                                             << "2,2 2,2 DUC";
-        QTest::newRow("scrolled")
-            << "$"
-            << "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(1,1 65x16) QRect(6,1 63x16) "
-               "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(2,0) "
-               "QPoint(0,2) QPoint(-1,-1) K\nB B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-60,12\n"
-               "B B?59,3-59,12 H" /* column 2 wider: */ "K\nB B?59,3-59,12 B\n"
-               "B?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,12 H" /* row 2 higher: */ "K\n"
-               "B B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,16 H"
-               "1 1 0 0  G G G G G G";
+        row("arrows stop at the headings", "Up Left Down Right Right", "2,3 2,3 k k k k k");
+        row("and at the last cell", "Down Down Down End Right", "3,4 3,4 k k k k k");
+        row("Home", "End Down Home", "2,1 2,1 k k k");
+        row("shift moves the selection end", "Down Shift+Down Shift+End Shift+Left Shift+Up",
+            "2,1 2,3 k k k k k k k k k");
+        row("an arrow collapses it", "Shift+Down Shift+Right Right", "1,2 1,2 k k k k k");
+        row("control codes", "Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+[",
+            "1,1 1,1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91");
+        row("characters", "#1f #20 #7e #7f #80 #ff #1f600", "1,1 1,1 k k32 k126 k k128 k255 k128512");
+        row("clicks", "@2,1 @0,2 @2,0 +1,4", "2,1 1,4 DU DU DU DU");
+        row("drag", "2,2>3,4 ~1,1", "2,2 3,4 DU");
+        row("drag to the first cell", "3,3>1,1", "3,3 1,1 DU");
+        row("drag onto a heading", "2,2>0,3 !2,2", "2,2 2,2 DUC");
+        row("scrolled", "$",
+            "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(1,1 65x16) QRect(6,1 63x16) "
+            "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(2,0) "
+            "QPoint(0,2) QPoint(-1,-1) K\nB B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-60,12\n"
+            "B B?59,3-59,12 H" /* column 2 wider: */ "K\nB B?59,3-59,12 B\n"
+            "B?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,12 H" /* row 2 higher: */ "K\n"
+            "B B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,16 H"
+            "1 1 0 0  G G G G G G");
     }
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
     {
