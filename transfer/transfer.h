@@ -15,9 +15,9 @@ namespace Transfer {
 
 // A field whose value its encoding cannot carry; the send stopped there.
 struct FieldError {
-    QString place;          // "map row 3, column 5", "brake column 4" or a parameter label
-    QString problem;        // what the field holds and what it may hold
-    int reportsWritten = 0; // reports this send had written before it stopped
+    QString place;        // "map row 3, column 5", "brake column 4" or a parameter label
+    QString problem;      // what the field holds and what it may hold
+    int reportsWritten{}; // reports this send had written before it stopped
     QString message() const;
 };
 
@@ -43,7 +43,7 @@ struct ReceiveResult {
         NameTooLong,    // the name did not end within MaxBoardNameLength characters
     };
     Outcome outcome = Complete;
-    int tableReports = 0; // table reports that arrived
+    int tableReports{}; // table reports that arrived
     // The scaling parameters were written, so the headings must follow them.
     bool scalingReceived() const { return outcome == Complete || outcome == NameCut || outcome == NameTooLong; }
     // Empty when there is nothing to tell the user.

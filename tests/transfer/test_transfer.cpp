@@ -2,6 +2,7 @@
 // back, where a send stops, whole journals, how Receive ends when the module stops answering.
 #include "rig.h"
 #include "simcalibration.h"
+#include "transfer.h"
 
 #include <QTest>
 #include <QtWidgets>
@@ -105,13 +106,16 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("col");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("outcome"); // Verify's verdict | Send's journal | Send's message
-        const QString whole = QStringLiteral(" | W91 W00*34 S50 R Wt2000 W78 W00*2 S50 R | Download Complete");
+        // Verify's verdict | Send's journal | the journal when Send gives back the pointer | Send's message
+        QTest::addColumn<QString>("outcome");
+        const QString whole =
+            QStringLiteral(" | W91 W00*34 S50 R Wt2000 W78 W00*2 S50 R | W91 W00*34 S50 R Wt2000 W78 W00*2 S50 | "
+                           "Download Complete");
         const QString tables = QStringLiteral("W91 W00*34 S50 R Wt2000"), setup = tables + " W78";
         const QString bytes = QStringLiteral(", outside the range 0 to 255"), rpm = ", outside the range -255 to 65535";
         const QString charset = " is not one the module can store in a name: it takes the characters of Windows-1252";
         auto stop = [](const QString &journal, const QString &what) {
-            return "FAILED | " + journal + " | Send stopped at " + what +
+            return "FAILED | " + journal + " | never | Send stopped at " + what +
                    ". The module received only the part of the calibration before it. Correct the value and send "
                    "again.";
         };
@@ -123,7 +127,8 @@ private slots:
         row("LOAD Increment", 3, int(LoadIncrement), 1, "1", "FAILED" + whole);
         row("name with a trailing blank", 3, int(BoardName), 1, "AB ", "FAILED" + whole);
         row("map row 1, column 1 at -1: nothing sent", 1, 1, 1, "-1",
-            "FAILED |  | Send stopped at map row 1, column 1: it holds -1, outside the range 0 to 255. Nothing was "
+            "FAILED |  | never | Send stopped at map row 1, column 1: it holds -1, outside the range 0 to 255. Nothing "
+            "was "
             "sent to the module. Correct the value and send again.");
         row("map row 1, column 8 rounds to 256: one report sent", 1, 1, 8, "255.5",
             stop("W91", "map row 1, column 8: it holds \"255.5\", which counts as 256" + bytes));
@@ -157,9 +162,10 @@ private slots:
         field.setTextMatrix(row, col, text);
         rig.window->mnuVerify_Click();
         rig.journal.clear();
-        rig.window->mnuSend_Click();
-        QTEST(rig.dialogs.messages().first().mid(9) + " | " + rig.journal.summary() + " | " +
-                  rig.dialogs.messages().at(1),
+        QString beforeLastRead = QStringLiteral("never");
+        const auto sent = Transfer::Send(rig.window->tables, rig.misc, [&] { beforeLastRead = rig.journal.summary(); });
+        QTEST(rig.dialogs.messages().first().mid(9) + " | " + rig.journal.summary() + " | " + beforeLastRead + " | " +
+                  sent.message(),
               "outcome");
         QCOMPARE(field.TextMatrix(row, col), text); // not what was read
     }
