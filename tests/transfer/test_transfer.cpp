@@ -234,38 +234,32 @@ private slots:
               "outcome");
     }
 
-    // A command needs a KTRM and turns the periodic requests off. Send holds the link through its pause, under the
-    // hourglass: commands are refused meanwhile.
-    void commandsNeedAKtrmAndTurnThePeriodicRequestsOff()
+    // Send, Verify and Receive need a KTRM and untick Auto and Index. Send holds the link through its pause, under
+    // the hourglass: commands are refused meanwhile.
+    void commandsNeedAKtrmAndUntickAutoAndIndex()
     {
         Rig rig;
         rig.connect();
         auto &w = *rig.window;
         const char *items[] = {"&Send", "&Verify", "&Receive"};
-        QString switches; // after each command: auto request box and timer, index box and timer
-        auto each = [&] {
-            for (const char *item : items) {
-                w.chkAutoRequest->setChecked(true);
-                w.chkIndex->setChecked(true);
-                w.menuItem(QStringLiteral("&Communication"), item)->trigger();
-                for (bool on : {w.chkAutoRequest->isChecked(), w.tmrAutoRequest.isActive(), w.chkIndex->isChecked(),
-                                w.tmrIndex.isActive()})
-                    switches += on ? u'1' : u'0';
-            }
-        };
-        w.lblBoard->setText(QStringLiteral("PNDX"));
-        each();
-        QVERIFY(rig.journal.entries().isEmpty());
-        w.lblBoard->setText(QStringLiteral("KTRM"));
         bool hourglass = false;
         rig.misc.duringEvents = [&] {
             hourglass = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             for (const char *item : items)
                 w.menuItem(QStringLiteral("&Communication"), item)->trigger();
         };
-        each();
+        QString ticked; // Auto and Index after each command
+        for (const char *board : {"PNDX", "KTRM"}) {
+            w.lblBoard->setText(QString::fromLatin1(board));
+            for (const char *item : items) {
+                w.chkAutoRequest->setChecked(true);
+                w.chkIndex->setChecked(true);
+                w.menuItem(QStringLiteral("&Communication"), item)->trigger();
+                ticked += QStringLiteral("%1%2 ").arg(w.chkAutoRequest->isChecked()).arg(w.chkIndex->isChecked());
+            }
+        }
+        QCOMPARE(ticked, QStringLiteral("11 11 11 00 00 00 "));
         QVERIFY(hourglass && !QApplication::overrideCursor() && !w.linkBusy());
-        QCOMPARE(switches, QStringLiteral("111111111111000000000000"));
         const QStringList refused = QStringList(3, QStringLiteral("KTRM not found")) + QStringList(3, w.busyMessage());
         QCOMPARE(rig.dialogs.messages(), refused + QStringList({"Download Complete", "Verified OK"}));
     }
