@@ -208,11 +208,11 @@ FileError read(CalibrationTables &t, QIODevice &in)
         const auto value = reader.next(failure);
         if (!value)
             return failure;
+        // Only whole codes of the 8-bit character set stand for a character; 0 ends the name.
+        if (!(*value >= 0 && *value <= 255) || std::trunc(*value) != *value)
+            return error(BadCharacterCode);
         if (*value == 0)
             break;
-        // Only whole codes of the 8-bit character set stand for a character.
-        if (!(*value >= 1 && *value <= 255) || std::trunc(*value) != *value)
-            return error(BadCharacterCode);
         if (name.size() == MaxNameLength)
             return error(NameTooLong);
         name += Ansi::Character(std::uint8_t(*value));

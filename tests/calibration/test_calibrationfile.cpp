@@ -52,10 +52,12 @@ private slots:
         // Nothing read but the edit written as the first cell was reached, or no cell reached at all.
         const QString none = "|9|old|old|", untouched = "||old|old|old";
         row("a number cut short", "open bad.dat", factory.left(2785), cut + "old");
-        row("a name code cut short", "open bad.dat", factory.left(2797), cut + "M");
+        row("a name code cut short", "open bad.dat", factory.left(2793), cut);
         row("ends before the name's end", "open bad.dat", factory.left(2798), cut + "Ma");
-        row("name code 256", "open bad.dat", factory.left(2790) + QByteArray::fromHex("0200410002000001"),
-            "5 Board name character code outside 0 to 255|30|20|10|A");
+        const QString code = "5 Board name character code outside 0 to 255|30|20|10|";
+        row("name code 256", "open bad.dat", factory.left(2790) + QByteArray::fromHex("0200410002000001"), code + "A");
+        row("name code -1", "open bad.dat", factory.left(2790) + QByteArray::fromHex("0200ffff"), code);
+        row("name code 65.5", "open bad.dat", factory.left(2790) + QByteArray::fromHex("05000000000000605040"), code);
         row("text file", "open bad.dat", "Hello, no calibration here\r\n", "13 Not a calibration file" + none + "old");
         row("name without end", "open bad.dat", factory.left(2790) + QByteArray::fromHex("02005a00").repeated(4097),
             "14 Board name too long|30|20|10|" + QString(CalibrationFile::MaxNameLength, u'Z'));
