@@ -3,6 +3,7 @@
 #include "rig.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,7 +152,7 @@ private slots:
     void windowShowsWhatTheModuleAnswers() { QTEST(session(QTest::currentDataTag()), "shown"); }
 
     // The timers tick through the event loop: Auto requests the inputs, Index the operating point.
-    // Closing the window stops Auto and leaves Index running.
+    // Closing the window stops Auto, leaves Index running, and closes the graph.
     void checkedBoxesTickThroughTheEventLoopUntilTheWindowCloses()
     {
         Rig rig;
@@ -170,8 +171,11 @@ private slots:
         QCOMPARE(ticks, QStringList({"W80 S50 R", "WA0 S50 R"}));
         w.chkAutoRequest->setChecked(true);
         w.chkIndex->setChecked(true);
-        w.close();
+        w.mnuGraph_Click();
+        w.close(); // and the graph window with it
         QVERIFY(!w.tmrAutoRequest.isActive() && w.tmrIndex.isActive());
+        for (const QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
     }
 };
 
