@@ -111,7 +111,7 @@ UsbHidApi::OpenProblem problemOpening(const QByteArray &devicePath)
 {
     // hidapi keeps no errno of its own; asking again is what tells a missing
     // permission from a device that went away.
-    if (::access(devicePath.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
+    if (::access(devicePath.constData(), R_OK | W_OK) == -1 && (errno == EACCES || errno == EPERM))
         return UsbHidApi::OpenProblem::NotPermitted;
     return UsbHidApi::OpenProblem::NoDevice;
 }

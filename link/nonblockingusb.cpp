@@ -43,8 +43,7 @@ bool WriteReport()
     std::array<std::uint8_t, ReportBufferSize> report{};
     // Never copy past either buffer, whatever lengths a device claimed.
     const int n = std::min(OutputReportLength, int(OutBuffer.size()));
-    for (int i = 1; i <= n; ++i)
-        report[i] = OutBuffer[i - 1];
+    std::copy_n(OutBuffer.begin(), n, report.begin() + 1); // behind the report ID byte
     return backend->Write(report) == OutputReportLength;
 }
 
@@ -58,8 +57,7 @@ bool ReadReport()
     if (count != InputReportLength || count < 1)
         return false;
     const int n = std::min(InputReportLength - 1, int(InBuffer.size()));
-    for (int i = 1; i <= n; ++i)
-        InBuffer[i - 1] = report[i];
+    std::copy_n(report.begin() + 1, n, InBuffer.begin()); // the report ID byte dropped
     return true;
 }
 
