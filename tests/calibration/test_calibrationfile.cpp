@@ -60,7 +60,7 @@ private slots:
         row("name code 65.5", "open bad.dat", factory.left(2790) + QByteArray::fromHex("05000000000000605040"), code);
         row("text file", "open bad.dat", "Hello, no calibration here\r\n", "13 Not a calibration file" + none + "old");
         row("name without end", "open bad.dat", factory.left(2790) + QByteArray::fromHex("02005a00").repeated(4097),
-            "14 Board name too long|30|20|10|" + QString(CalibrationFile::MaxNameLength, u'Z'));
+            "14 Board name too long|30|20|10|" + QString(4096, u'Z'));
         row("open a missing file", "open missing.dat", {}, "53 File not found" + untouched);
         row("open a folder", "open .", {}, "75 Path/File access error" + untouched);
         row("save into a missing folder", "save no/such/cal.dat", {}, "76 Path not found" + untouched);
