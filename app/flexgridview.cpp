@@ -60,8 +60,8 @@ QString FlexGridView::shownText(int row, int col) const
 {
     // Right-aligned text wider than its cell would lose its start, the part
     // that says what it is ("arlow VGT Tow"); the end gives way instead.
-    const int room = cellRect(row, col).width() - 4;
-    return fontMetrics().elidedText(m_grid.TextMatrix(row, col), Qt::ElideRight, std::max(room, 0));
+    const int room = cellRect(row, col).width() - 4; // none left elides to nothing, as a negative room does
+    return fontMetrics().elidedText(m_grid.TextMatrix(row, col), Qt::ElideRight, room);
 }
 
 FlexGridView::CellLook FlexGridView::look(int row, int col) const

@@ -124,7 +124,7 @@ private slots:
             "B B?59,3-59,12 H" /* column 2 wider: */ "K\nB B?59,3-59,12 B\n"
             "B?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,12 H" /* row 2 higher: */ "K\n"
             "B B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,16 H"
-            "1 1 0 0  G G G G G G");
+            "1 1 0 0 #ffffff#ffffff G G G G G G");
     }
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
     {
@@ -188,8 +188,11 @@ private slots:
                 seen += picture(&view, 3, 3);
                 view.resize(20, 20);
                 QDebug(&seen) << h->pageStep() << v->pageStep();
-                view.resize(600, 200);
+                view.resize(600, 200); // nothing painted below or right of the cells
+                const QImage shot = view.grab().toImage();
                 QDebug(&seen) << h->maximum() << v->maximum();
+                seen += shot.pixelColor(view.cellRect(3, 1).bottomRight() + QPoint(0, 1)).name() +
+                        shot.pixelColor(view.cellRect(1, 4).bottomRight() + QPoint(1, 0)).name();
             } else {
                 QTest::keyClick(&view, key.key(), key.keyboardModifiers());
             }
