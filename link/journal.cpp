@@ -9,15 +9,6 @@ QVector<JournalEntry> Journal::writes() const
     return out;
 }
 
-QVector<JournalEntry> Journal::reads() const
-{
-    QVector<JournalEntry> out;
-    for (const auto &e : m_entries)
-        if (e.kind == JournalEntry::Read)
-            out.append(e);
-    return out;
-}
-
 static QString token(const JournalEntry &e)
 {
     const auto first = e.payload.isEmpty() ? QString() : QString::asprintf("%02X", quint8(e.payload.at(0)));

@@ -21,7 +21,6 @@ public:
     void clear() { m_entries.clear(); }
     const QVector<JournalEntry> &entries() const { return m_entries; }
     QVector<JournalEntry> writes() const;
-    QVector<JournalEntry> reads() const;
     // Compact form for assertions: "W90 S50 R Wt250 ..." where W carries the
     // first payload byte in hex, R is a report read whole, R- a read that found
     // nothing, S is a Sleep, Wt a Wait with events, E an event
