@@ -29,6 +29,7 @@ public:
     virtual void SetClipboardText(const QString &text) = 0;
     // The window dialogs are shown over.
     void setParentWidget(QWidget *parent) { m_parent = parent; }
+    QWidget *parentWidget() const { return m_parent; }
 
 protected:
     QWidget *m_parent = nullptr;

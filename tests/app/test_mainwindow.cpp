@@ -44,16 +44,19 @@ private slots:
         QVERIFY(!NonBlockingUSB::Connected && rig.journal.entries().isEmpty() && !w.tmrAutoRequest.isActive() &&
                 !w.tmrIndex.isActive() && !w.lblAtIdle->isEnabled() && !w.lblExhBrakeSwPressed->isEnabled() &&
                 !w.statusBar()->isSizeGripEnabled() && w.statusPanel->parentWidget() == w.statusBar() &&
-                w.statusReason->parentWidget() == w.statusBar());
-        QStringList shown{w.windowTitle(), w.statusPanel->text(), QString::number(w.statusPanel->minimumWidth()),
-                          QString::number(w.tmrAutoRequest.interval()), QString::number(w.tmrIndex.interval())};
+                w.statusReason->parentWidget() == w.statusBar() && rig.dialogs.parentWidget() == &w);
+        QStringList shown{w.windowTitle(), w.statusPanel->objectName(), w.statusPanel->text(),
+                          w.statusReason->objectName()};
+        for (int n : {w.statusPanel->minimumWidth(), w.tmrAutoRequest.interval(), w.tmrIndex.interval()})
+            shown << QString::number(n);
         for (const QAction *top : w.menuBar()->actions()) {
-            shown << top->text() + ':';
+            shown << top->menu()->objectName() + ' ' + top->text() + ':';
             for (const QAction *item : top->menu()->actions())
                 shown.last() += ' ' + item->text() + item->shortcut().toString();
         }
         const auto *outer = qobject_cast<const QGroupBox *>(w.centralWidget());
-        shown << outer->title() + QStringLiteral(" %1x%2").arg(outer->minimumWidth()).arg(outer->minimumHeight());
+        shown << outer->objectName() + ' ' + outer->title() +
+                     QStringLiteral(" %1x%2").arg(outer->minimumWidth()).arg(outer->minimumHeight());
         for (const QWidget *c : w.centralWidget()->findChildren<QWidget *>()) {
             if (!qobject_cast<const QGroupBox *>(c->parentWidget()))
                 continue;
@@ -69,23 +72,30 @@ private slots:
             if (edit)
                 text += QStringLiteral(" a%1").arg(edit->alignment(), 0, 16) + (edit->isReadOnly() ? " ro" : "") +
                         (edit->hasFrame() ? "" : " frameless") +
+                        QStringLiteral(" m%1,%2,%3,%4")
+                            .arg(edit->textMargins().left())
+                            .arg(edit->textMargins().top())
+                            .arg(edit->textMargins().right())
+                            .arg(edit->textMargins().bottom()) +
                         (edit->autoFillBackground() && edit->backgroundRole() == QPalette::Window ? " filled" : "");
             shown << text + (c->isHidden() ? " hidden" : "");
         }
         QCOMPARE(
             shown.join(", "),
-            "Marlow VGT Tuner v2.21, Not Connected, 160, 300, 187, &File: Open Save Graph Clear, Connections: "
-            "Connect Disconnect, &Communication: &Send &Receive &Verify Reflash, &Help: Board Version Test Turbo "
-            "About, VGT Tuner 736x470, mapFrame Turbo Position Map (0=Full Open, 100=Full Close) 8,16 720x447, RPM "
-            "333,10 60x14 a84 f10, L 2,100 13x19 a84 f10, O 2,120 13x19 a84 f10, A 2,140 13x19 a84 f10, D 2,160 "
+            "Marlow VGT Tuner v2.21, StatusBar1Panel1, Not Connected, StatusBar1Panel2, 160, 300, 187, mnuFile "
+            "&File: Open Save Graph Clear, mnuConnections Connections: Connect Disconnect, mnuCommunication "
+            "&Communication: &Send &Receive &Verify Reflash, mnuHelp &Help: Board Version Test Turbo About, "
+            "outerFrame VGT Tuner 736x470, mapFrame Turbo Position Map (0=Full Open, 100=Full Close) 8,16 720x447, "
+            "RPM 333,10 60x14 a84 f10, L 2,100 13x19 a84 f10, O 2,120 13x19 a84 f10, A 2,140 13x19 a84 f10, D 2,160 "
             "13x19 a84 f10, msflexgrid1 16,24 689x262, MSFlexGrid2 16,288 689x21, MSFlexGrid3 16,312 181x127, Text1 "
-            "0,0 100x30 a82 frameless hidden, Text2 0,0 100x30 a82 frameless hidden, Text3 0,0 100x30 a82 frameless "
-            "hidden, lblBoard No Module 208,316 100x24 a84 f32, Frame1 Graph 208,348 100x91, chkIndex Index 8,20 "
-            "84x22, cmdGraph 3D Graph 8,52 84x28, Frame4 Inputs 320,312 385x127, cmdRequestInputs Request 10,22 "
-            "73x27, chkAutoRequest Auto 10,55 73x22, cmdClear Clear 10,87 73x27, RPM 97,22 60x27 a81 f10, txtInputs0 "
-            "160,22 73x27 a2 ro filled, Load % 97,54 60x27 a81 f10, txtInputs1 160,54 73x27 a2 ro filled, User 97,86 "
-            "60x27 a81 f10, txtInputs2 160,86 73x27 a2 ro filled, lblAtIdle At Idle 247,22 130x27 a81 f10, "
-            "lblExhBrakeSwPressed Exh Brake Switch On 247,54 130x27 a81 f10");
+            "0,0 100x30 a82 frameless m1,0,1,0 hidden, Text2 0,0 100x30 a82 frameless m1,0,1,0 hidden, Text3 0,0 "
+            "100x30 a82 frameless m1,0,1,0 hidden, lblBoard No Module 208,316 100x24 a84 f32, Frame1 Graph 208,348 "
+            "100x91, chkIndex Index 8,20 84x22, cmdGraph 3D Graph 8,52 84x28, Frame4 Inputs 320,312 385x127, "
+            "cmdRequestInputs Request 10,22 73x27, chkAutoRequest Auto 10,55 73x22, cmdClear Clear 10,87 73x27, RPM "
+            "97,22 60x27 a81 f10, txtInputs0 160,22 73x27 a2 ro m0,0,0,0 filled, Load % 97,54 60x27 a81 f10, "
+            "txtInputs1 160,54 73x27 a2 ro m0,0,0,0 filled, User 97,86 60x27 a81 f10, txtInputs2 160,86 73x27 a2 ro "
+            "m0,0,0,0 filled, lblAtIdle At Idle 247,22 130x27 a81 f10, lblExhBrakeSwPressed Exh Brake Switch On "
+            "247,54 130x27 a81 f10");
     }
 
     // Each item of a menu triggered on a connected KTRM whose map holds 7 in its first cell: the boxes shown,
@@ -264,6 +274,7 @@ private slots:
         rig.window->tables.params().setTextMatrix(BoardName, 1, name);
         rig.dialogs.fileAnswers << path;
         rig.dialogs.yesNoAnswers << true;
+        rig.dialogs.onShow = [&](const ShownBox &b) { QVERIFY(b.title != "Error" || !fileIsOpen(path)); };
         rig.window->mnuSave_Click();
         QString message = rig.dialogs.messages().join(u'|');
         if (message.contains(u'\r')) // the description between belongs to the error

@@ -1,12 +1,12 @@
 #pragma once
 // What most window tests start from: a main window on virtual time and the virtual module, with scripted dialogs.
 #include "frmvgt_tuner.h"
-#include "journal.h"
 #include "misc.h"
 #include "nonblockingusb.h"
 #include "scripteddialogs.h"
 #include "virtualmodule.h"
 
+#include <QDir>
 #include <memory>
 
 struct Rig {
@@ -32,3 +32,12 @@ struct Rig {
         dialogs.clear();
     }
 };
+
+// Whether a descriptor of this process is open on the file, as the system lists them.
+inline bool fileIsOpen(const QString &path)
+{
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System))
+        if (fd.symLinkTarget() == QFileInfo(path).canonicalFilePath())
+            return true;
+    return false;
+}
