@@ -9,22 +9,14 @@
 #include <QTest>
 #include <QtWidgets>
 
-Q_DECLARE_METATYPE(SimBootloader::Faults)
-
 namespace {
-// One record line; the checksum is never read, so it is left 00.
-QByteArray rec(const char *type, const QByteArray &address, const QByteArray &dataHex = "00000000")
-{
-    const auto count = QByteArray::number(address.size() / 2 + dataHex.size() / 2 + 1, 16).toUpper();
-    return type + count.rightJustified(2, '0') + address + dataHex + "00\r\n";
-}
-
-// One S3 record of 4 bytes at each address.
-QByteArray at(std::initializer_list<qint64> addresses)
+// One record line at each address; the checksum is never read, so it is left 00.
+QByteArray rec(const char *type, const QByteArray &addresses, const QByteArray &dataHex = "00000000")
 {
     QByteArray file;
-    for (qint64 a : addresses)
-        file += rec("S3", QByteArray::number(a, 16).toUpper().rightJustified(8, '0'));
+    for (const QByteArray &a : addresses.split(' '))
+        file += type + QByteArray::number(a.size() / 2 + dataHex.size() / 2 + 1, 16).toUpper().rightJustified(2, '0') +
+                a + dataHex + "00\r\n";
     return file;
 }
 
@@ -35,15 +27,6 @@ QString write(const QByteArray &content, const QString &name = QStringLiteral("i
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(f.fileName()));
     return f.fileName();
-}
-
-// Whether some descriptor of this process is open on the file.
-bool isOpen(const QString &fileName)
-{
-    const QString path = QFileInfo(fileName).canonicalFilePath();
-    const auto fds = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System);
-    return !path.isEmpty() &&
-           std::any_of(fds.begin(), fds.end(), [&](const QFileInfo &fd) { return fd.symLinkTarget() == path; });
 }
 
 // The values the progress bar shows each time it is painted.
@@ -75,16 +58,6 @@ frmBootloader *reflash(Rig &rig, const QString &suffix = {})
     return rig.window->findChild<frmBootloader *>();
 }
 
-// The firmware window on a connected module.
-struct Bench : Rig {
-    frmBootloader &fw = *reflash(*this);
-    Bench()
-    {
-        NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
-        dialogs.clear();
-        journal.clear();
-    }
-};
 } // namespace
 
 class TestFirmware : public QObject {
@@ -92,20 +65,31 @@ class TestFirmware : public QObject {
 private slots:
     // Any warning is a fault, but for what the offscreen platform cannot do.
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!This plugin does not support )"))); }
-    void hexTextReadsAsTheRunNeedsIt_data()
+
+    // Hex text as the run reads it (HexStrToDec, "overflow" when it clears ok; ReadHexField), the response to keys
+    // on both sides of each threshold of the derivation, the typed entry taken to the nearest whole number (halves
+    // to even) and whether it opens for key 1, and two keys drawn in the same millisecond.
+    void numbersComeOutExactly()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("result"); // HexStrToDec ("overflow" when it clears ok), ReadHexField
-        row("beyond 32 bits signed", "80000000", "overflow 0 2147483648");
-        row("field at 32 bits unsigned", "FFFFFFFF", "overflow 0 4294967295");
-        row("field beyond saturates", "100000000", "268435456 4294967295");
-    }
-    void hexTextReadsAsTheRunNeedsIt()
-    {
-        QFETCH(QString, text);
-        bool ok = false;
-        const qint32 value = HexStrToDec(text, &ok);
-        QTEST((ok ? "" : "overflow ") + QString::number(value) + " " + QString::number(ReadHexField(text)), "result");
+        QStringList got;
+        for (const QString text : {"80000000", "FFFFFFFF", "100000000"}) {
+            bool ok = false;
+            const qint32 value = HexStrToDec(text, &ok);
+            got << (ok ? "" : "overflow ") + QString::number(value) + " " + QString::number(ReadHexField(text));
+        }
+        for (const qint32 key : {1, 9461, 9462, 26893, 26894, 45127, 45128, 67309, 67310, 88741, 88742, 100000})
+            got << QString::number(ReflashAccess::Response(key));
+        for (const QString entry :
+             {"284618.5 please", "284617.5", "2147483647.4", "2147483647.5", "-2147483648.5", "-2147483649"}) {
+            const auto value = ReflashAccess::EnteredValue(entry);
+            got << (value ? QString::number(*value) : "none") + (ReflashAccess::Accepts(1, entry) ? " opens" : "");
+        }
+        ReflashAccess::KeyGenerator keys(1);
+        const qint32 drawn = keys.draw(43200000);
+        got << QStringLiteral("%1 %2").arg(drawn).arg(keys.draw(43200000));
+        QCOMPARE(got.join(u','), "overflow 0 2147483648,overflow 0 4294967295,268435456 4294967295,284618,294078,"
+                                 "320022,337453,373671,391904,464956,487137,505767,527198,571382,582640,284618 opens,"
+                                 "284618 opens,2147483647,none,-2147483648,none,69785 10587");
     }
 
     // The validation pass, then each record of the sending pass: its header
@@ -113,64 +97,59 @@ private slots:
     void readerTakesTheRecordsInTheWindow_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("fields"); // Flash Start and Bootloader End; none: the defaults
-        QTest::addColumn<int>("micro");
+        QTest::addColumn<QString>("fields");  // Flash Start, Bootloader End and micro; none: the defaults
         QTest::addColumn<QString>("outcome"); // "total/records" and the records, or the message refusing the file
-        const QString defaults, fields = QStringLiteral("410 3FFF");
+        const QString defaults;
         auto line = [](const char *why) { return "Line " + QString(why) + "  Please recreate s19 file"; };
         // Only a record's start address is tested against the window; a skipped record is never checked.
-        row("flash start in, below out", at({0x200, 0x1FF}), "200 3FFF", 0, "4/1 0000020004000000:00000000");
-        row("bootloader start and end out", at({0x40F, 0x410, 0x3FFF}) + rec("S1", "1000", "00"), defaults, 0, "0/0");
-        row("JM64 flash end", at({0xFFFF, 0x10000}), defaults, 0, "4/1 0000FFFF04000000:00000000");
-        row("JM32 flash end", at({0x7FFF, 0x8000}), fields, 1, "4/1 00007FFF04000000:00000000");
-        row("AC256 flash end", at({0x3FFFF, 0x40000}), fields, 2, "4/1 0003FFFF04000000:00000000");
-        row("AC128 flash end", at({0x1FFFF, 0x20000}), fields, 3, "4/1 0001FFFF04000000:00000000");
-        // Fields read unsigned up to the first non-hex character: "8000" neither widens nor empties the window.
-        row("bootloader end 8000 is 0x8000", at({0x8000, 0x8001}), "410 8000", 0, "4/1 0000800104000000:00000000");
-        row("flash start stops at a non-hex character", at({0x2, 0x1}), "2G0 3FFF", 0, "4/1 0000000204000000:00000000");
+        row("flash start in, below out", rec("S1", "0200 01FF"), "200 3FFF 0", "4/1 0000020004000000:00000000");
+        row("bootloader start and end out", rec("S1", "040F 0410 3FFF") + rec("S1", "1000", "00"), defaults, "0/0");
+        row("JM64 flash end", rec("S3", "0000FFFF 00010000"), defaults, "4/1 0000FFFF04000000:00000000");
+        row("JM32 flash end", rec("S1", "7FFF 8000"), "410 3FFF 1", "4/1 00007FFF04000000:00000000");
+        row("AC256 flash end", rec("S2", "03FFFF 040000"), "410 3FFF 2", "4/1 0003FFFF04000000:00000000");
+        row("AC128 flash end", rec("S2", "01FFFF 020000"), "410 3FFF 3", "4/1 0001FFFF04000000:00000000");
+        row("fields stop at a non-hex character", rec("S1", "0002 0001"), "2G0 3FFF 0",
+            "4/1 0000000204000000:00000000");
         // Fields sit at fixed positions; other lines, lower-case "s1" among them, never count; checksums are not read.
         row("every kind of line",
             QByteArray("S00600004844521B\r\nS107500011223344AA\r\ns107600011223344AA\r\nS20801F000556677889900\r\n"
                        "S3090002000099AABBCC00\r\nS1134000AB\r\nS9030000FC\r\n"),
-            fields, 2,
+            "410 3FFF 2",
             "28/4 0000500004000000:11223344 0001F00004000000:55667788 0002000004000000:99AABBCC "
             "0000400010000000:AB");
         // Accepted at 0x4000, but the header is the text "40001" widened to 00040001.
-        row("address cut short by the line's end", QByteArray("S20840001\r\n"), defaults, 0, "4/1 0004000104000000:");
-        row("no data", QByteArray("S1034000FF\r\nS204004000FF\r\n"), defaults, 0,
+        row("address cut short by the line's end", QByteArray("S20840001\r\n"), defaults, "4/1 0004000104000000:");
+        row("no data", QByteArray("S1034000FF\r\nS204004000FF\r\n"), defaults,
             "0/2 0000400000000000: 0000400000000000:");
-        row("S1 count 02", QByteArray("S1024000FF\r\n"), defaults, 0, line("4000 not multiple of 4."));
-        row("S3 count 01", QByteArray("S30100004000\r\n"), defaults, 0,
+        row("S1 count 02", QByteArray("S1024000FF\r\n"), defaults, line("4000 not multiple of 4."));
+        row("S3 count 01", QByteArray("S30100004000\r\n"), defaults,
             line("00004000 has a byte count too small for its address."));
         const QByteArray bytes = "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20";
-        row("32 bytes", rec("S1", "4000", bytes), defaults, 0, "32/1 0000400020000000:" + QString(bytes));
-        row("36 bytes", rec("S1", "4000", bytes + "21222324") + rec("S1", "4020"), defaults, 0,
+        row("32 bytes", rec("S1", "4000", bytes), defaults, "32/1 0000400020000000:" + QString(bytes));
+        row("36 bytes", rec("S1", "4000", bytes + "21222324") + rec("S1", "4020"), defaults,
             line("4000 has more than 32 data bytes."));
-        row("S3 address above 7FFFFFFF", at({0x4000, 0x7FFFFFFF, 0x80000000}), defaults, 0,
+        row("S3 address above 7FFFFFFF", rec("S3", "00004000 7FFFFFFF 80000000"), defaults,
             line("80000000 has an address above 7FFFFFFF, more than the tuner can handle."));
         const QByteArray s4 = "S107400009afAF0000"; // every edge of the hex digits
-        row("every line end", s4 + "\r\n\r\n" + s4 + "\n\r" + s4 + "\r" + s4, defaults, 0,
+        row("every line end", s4 + "\r\n\r\n" + s4 + "\n\r" + s4 + "\r" + s4, defaults,
             "16/4" + QString(" 0000400004000000:09AFAF00").repeated(4));
         // A long line, and a record that straddles the end of the first 64 KiB read.
-        row("lines across chunks", s4 + QByteArray(65508, 'F') + "\n" + s4, defaults, 0,
+        row("lines across chunks", s4 + QByteArray(65508, 'F') + "\n" + s4, defaults,
             "8/2 0000400004000000:09AFAF00 0000400004000000:09AFAF00");
     }
     void readerTakesTheRecordsInTheWindow()
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, fields);
-        QFETCH(int, micro);
-        const auto window = fields.isEmpty() ? AddressWindow{}
-                                             : AddressWindow::fromFields(fields.section(' ', 0, 0), u"410",
-                                                                         fields.section(' ', 1), Micro(micro));
+        const QStringList f = fields.split(u' ');
+        const auto window =
+            fields.isEmpty() ? AddressWindow{} : AddressWindow::fromFields(f[0], u"410", f[1], Micro(f[2].toInt()));
         static S19Reader reader; // one for every row, as the window keeps one from run to run
         QVERIFY(reader.open(write(file, QTest::currentDataTag() + QStringLiteral(".s19"))));
         const auto v = reader.validate(window);
         QVERIFY(reader.rewind());
         QString outcome = v.ok ? QStringLiteral("%1/%2").arg(v.total).arg(v.records) : v.message;
-        auto bytes = [](const BootloaderReports::Report &report) {
-            return QByteArray(reinterpret_cast<const char *>(report.data()), 8);
-        };
+        auto bytes = [](const auto &report) { return QByteArray(reinterpret_cast<const char *>(report.data()), 8); };
         for (S19Record r; v.ok && reader.next(window, r);) {
             QByteArray reports;
             for (int j = 0; j < 4; ++j)
@@ -181,204 +160,148 @@ private slots:
         QTEST(outcome, "outcome");
     }
 
-    void entryOpensOnlyWithItsKeysResponse_data()
+    // Reflash opens the window once for the key's response; Program runs with the main window closed meanwhile,
+    // and when the firmware window, the last, closes, the application's event loop ends.
+    void firmwareWindowOpensWithItsDefaultsAndClosesLast()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("result"); // the entered value, or "none", and whether it opens
-        // Keys on each threshold of the derivation and one above it.
-        row("lowest key", 1, "284618", "284618 opens");
-        row("9461", 9461, "294078", "294078 opens");
-        row("9462", 9462, "320022", "320022 opens");
-        row("26893", 26893, "337453", "337453 opens");
-        row("26894", 26894, "373671", "373671 opens");
-        row("45127", 45127, "391904", "391904 opens");
-        row("45128", 45128, "464956", "464956 opens");
-        row("67309", 67309, "487137", "487137 opens");
-        row("67310", 67310, "505767", "505767 opens");
-        row("88741", 88741, "527198", "527198 opens");
-        row("88742", 88742, "571382", "571382 opens");
-        row("highest key", 100000, "582640", "582640 opens");
-        // The leading number taken to the nearest whole number, halves to even.
-        row("half rounds down to even", 1, "284618.5 please", "284618 opens");
-        row("half rounds up to even", 1, "284617.5", "284618 opens");
-        row("largest", 1, "2147483647.4", "2147483647");
-        row("beyond largest", 1, "2147483647.5", "none");
-        row("smallest", 1, "-2147483648.5", "-2147483648");
-        row("beyond smallest", 1, "-2147483649", "none");
-    }
-    void entryOpensOnlyWithItsKeysResponse()
-    {
-        QFETCH(int, key);
-        QFETCH(QString, entry);
-        const auto value = ReflashAccess::EnteredValue(entry);
-        QTEST((value ? QString::number(*value) : "none") + (ReflashAccess::Accepts(key, entry) ? " opens" : ""),
-              "result");
-    }
-
-    void reflashOpensTheFirmwareWindowWithItsDefaults()
-    {
-        // One generator, the time of day mixed in: the same millisecond twice gives two keys.
-        ReflashAccess::KeyGenerator keys(1);
-        const qint32 drawn = keys.draw(43200000);
-        QCOMPARE(QStringLiteral("%1 %2").arg(drawn).arg(keys.draw(43200000)), "69785 10587");
-
         Rig rig;
         QVERIFY(!reflash(rig, QStringLiteral("0")));
-        rig.window->mnuReflash_Click(); // cancelled
-        QVERIFY(!rig.window->findChild<frmBootloader *>() && rig.journal.entries().isEmpty());
+        rig.window->mnuReflash_Click();        // cancelled
         QCOMPARE(rig.dialogs.shown.size(), 2); // no message, no second prompt
         QCOMPARE(rig.dialogs.shown[1].title + "|" + rig.dialogs.shown[1].defaultText, "Marlow VGT Tuner|000000");
 
         QPointer<frmBootloader> fw = reflash(rig, QStringLiteral(".4")); // no module needed
         QStringList shown{fw->objectName() + " " + fw->windowTitle()};
-        for (QGroupBox *frame : {fw->Frame1, fw->Frame2, fw->Frame3}) {
-            QCOMPARE(fw->layout()->indexOf(frame), int(shown.size()) - 1); // left to right
-            shown << frame->objectName() + " " + frame->title() + ":";
-            for (int i = 0; i < frame->layout()->count(); ++i) {
-                const QWidget *w = frame->layout()->itemAt(i)->widget();
-                shown.last() += " " + w->objectName() + "=" + w->property("text").toString() +
-                                (w->property("checked").toBool() ? "*" : "");
-            }
+        for (const QWidget *w : fw->findChildren<QWidget *>()) {
+            const bool opaque = w->autoFillBackground() && w->backgroundRole() == QPalette::Window;
+            shown << QString::number(w->parentWidget()->layout()->indexOf(w)) + w->objectName() + "=" +
+                         w->property(w->inherits("QGroupBox") ? "title" : "text").toString() +
+                         (w->property("checked").toBool() ? "*" : "") + (opaque ? "#" : "");
         }
-        QCOMPARE(shown.join(u'|'),
-                 "frmBootloader Coldfire Bootloader 2.0|Frame1 Settings: =Flash Start txtflstart=410 =Bootloader Start "
-                 "txtblstart=410 =Bootloader End txtblend=3FFF|Frame2 Options: optMicro0=JM64* optMicro1=JM32 "
-                 "optMicro2=AC256 optMicro3=AC128 txtFlashOK=F800 chkSkipFlashOK=Skip Flash OK*|Frame3 Info: "
-                 "=Address txtAddress=0 =Filename txtFilename= cmdProgram=Program ProgressBar1=0%");
-        QCOMPARE(fw->txtFilename->toolTip() + QString::number(fw->txtFilename->minimumWidth()),
-                 "Double-click to choose the S19 file260");
-        for (QWidget *box : {static_cast<QWidget *>(fw->ProgressBar1), static_cast<QWidget *>(fw->txtAddress)})
-            QVERIFY(box->autoFillBackground() && box->backgroundRole() == QPalette::Window);
+        QCOMPARE(
+            shown.join(u' '),
+            "frmBootloader Coldfire Bootloader 2.0 0Frame1=Settings 1txtflstart=410 3txtblstart=410 5txtblend=3FFF "
+            "0=Flash Start 2=Bootloader Start 4=Bootloader End 1Frame2=Options 0optMicro0=JM64* 1optMicro1=JM32 "
+            "2optMicro2=AC256 3optMicro3=AC128 4txtFlashOK=F800 5chkSkipFlashOK=Skip Flash OK* 2Frame3=Info "
+            "1txtAddress=0# 3txtFilename= 0=Address 2=Filename 4cmdProgram=Program 5ProgressBar1=0%#");
         // A double-click offers the S19 files and takes the name chosen, empty when the dialog is cancelled.
         rig.dialogs.fileAnswers << QStringLiteral("/images/new.s19");
         QTest::mouseDClick(fw->txtFilename, Qt::LeftButton);
-        QCOMPARE(fw->txtFilename->text() + QString::number(rig.dialogs.shown.last().filterIndex), "/images/new.s192");
+        QCOMPARE(fw->txtFilename->text() + QString::number(rig.dialogs.shown.last().filterIndex) +
+                     fw->txtFilename->toolTip() + QString::number(fw->txtFilename->minimumWidth()),
+                 "/images/new.s192Double-click to choose the S19 file260");
         QTest::mouseDClick(fw->txtFilename, Qt::LeftButton);
 
-        // The same window comes forward again, its fields as they were. Closed,
-        // it goes, and the next one has the defaults.
+        // The same window comes forward again, its fields as they were. Closed, it goes; the next has the defaults.
         fw->txtblend->setText(QStringLiteral("7FFF"));
         rig.window->show();
-        rig.window->activateWindow();
         QCoreApplication::processEvents();
         QCOMPARE(QApplication::activeWindow(), rig.window.get());
         QCOMPARE(reflash(rig), fw.get());
         QCoreApplication::processEvents();
         QCOMPARE(QApplication::activeWindow(), fw.get());
-        QVERIFY(fw->isVisible() && fw->txtblend->text() == u"7FFF" && fw->txtFilename->text().isEmpty());
-        QVERIFY(fw->close());
+        QVERIFY(fw->isVisible() && fw->txtblend->text() == u"7FFF" && fw->txtFilename->text().isEmpty() && fw->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!fw);
-        QCOMPARE(reflash(rig)->txtblend->text(), QStringLiteral("3FFF"));
-    }
+        QVERIFY(!fw && (fw = reflash(rig))->txtblend->text() == u"3FFF");
 
-    // Closed during a run, the main window leaves the firmware window to finish
-    // it; when that last window closes, the application's event loop ends.
-    void tunerEndsWithItsLastWindow()
-    {
-        Bench b;
-        b.window->show();
-        b.fw.txtFilename->setText(write(rec("S1", "4000")));
-        b.misc.duringEvents = [&] {
-            b.window->close();
+        NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
+        fw->txtFilename->setText(write(rec("S1", "4000")));
+        rig.misc.duringEvents = [&] {
+            rig.window->close();
             QCoreApplication::processEvents(); // the application tries to quit; the run's window refuses
         };
-        QTimer::singleShot(0, &b.fw, [&b] {
-            b.fw.cmdProgram_Click();
-            b.fw.close();
+        QTimer::singleShot(0, fw, [&fw] {
+            fw->cmdProgram_Click();
+            fw->close();
         });
-        QTimer::singleShot(10000, &b.fw, [] { QCoreApplication::exit(1); }); // only when the loop would not end
+        QTimer::singleShot(10000, rig.window.get(),
+                           [] { QCoreApplication::exit(1); }); // only when the loop would not end
         QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(b.dialogs.messages(), QStringList{"Done!!!"});
+        QCOMPARE(rig.dialogs.messages(), QStringList{"Done!!!"});
     }
 
-    // How a run ends by the replies, a second press on Program, the link and the
-    // file. While it lets events run, it holds the link and its window stays
-    // open; every way out closes the file and leaves the window ready.
+    // How a run ends by the replies, a second press on Program, the link and the file. While it lets events run,
+    // it holds the link and its window stays open; every way out closes the file and leaves the window ready.
     void runEndsAsTheModuleTheUserAndTheFileDecide_data()
     {
-        QTest::addColumn<SimBootloader::Faults>("faults");
-        QTest::addColumn<int>("pressAtEvents"); // the pass of events in which Program is pressed again
-        QTest::addColumn<QString>("setup");     // "unplugged", "held", a file, "" (dialog cancelled), or six records
-        QTest::addColumn<QString>("outcome");   // boxes | journal | progress at events | address | values painted
-        const SimBootloader::Faults none{};
-        const QString six = QStringLiteral("six records");
+        QTest::addColumn<QString>("setup");   // a file, "" (dialog cancelled), "unplugged", "held", or six records and
+                                              // a fault or the pass of events where Program is pressed again
+        QTest::addColumn<QString>("outcome"); // boxes | journal | progress at events | address | values painted
         // Pauses at 0x401 (0x400 is not beyond 0 + 0x400), 0x4000 and 0x4420 (0x4400 is not beyond 0x4000 + 0x400).
-        const QString twice = QStringLiteral("E W27 Wt250 W00*5 S50 R W00 Wt250 W00*4 S50 R W00 Wt250 W00*4 S50 R");
+        const QString first = QStringLiteral("E W27 Wt250 W00*5 S50 R W00 Wt250 W00*4 S50 R");
+        const QString twice = first + " W00 Wt250 W00*4 S50 R";
         const QString rest = QStringLiteral(" W00*5 S50 R W00*5 S50 R W00 Wt250 W00*4 S50 R WFF S100 R");
         const QString events = QStringLiteral(" | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 24 0");
-        row("all taken", none, 0, six, "Done!!! | " + twice + rest + events);
-        row("0xFF to the third record stops it", SimBootloader::Faults{.refuseRecord = 3}, 0, six,
+        row("all taken", "six records", "Done!!! | " + twice + rest + events);
+        row("0xFF to the third record stops it", "refuse 3",
             "Error! | " + twice + " | 0/24 0/24 4/24 8/24 | 004000 | 8 12 0");
-        row("no reply to the second record", SimBootloader::Faults{.dropReplyToRecord = 2}, 0, six,
-            "USB timeout; Done!!! | E W27 Wt250 W00*5 S50 R W00 Wt250 W00*4 S50 R- W00 Wt250 W00*4 S50 R" + rest +
-                events);
-        row("no final reply", SimBootloader::Faults{.dropEndReply = true}, 0, six,
-            "Error! | " + twice + rest + "-" + events);
+        row("no reply to the second record", "drop 2",
+            "USB timeout; Done!!! | " + first + "- W00 Wt250 W00*4 S50 R" + rest + events);
+        row("no final reply", "drop end", "Error! | " + twice + rest + "-" + events);
         const QString stopped = QStringLiteral("Error, all ready programming.  Current programming stopped | ");
-        row("pressed before the start report", none, 1, six, stopped + "E | 0/24 | 0 | ");
-        row("pressed after the start report", none, 2, six, stopped + "E W27 Wt250 | 0/24 0/24 | 0 | ");
-        row("pressed during the last pause", none, 5, six,
+        row("pressed before the start report", "press 1", stopped + "E | 0/24 | 0 | ");
+        row("pressed after the start report", "press 2", stopped + "E W27 Wt250 | 0/24 0/24 | 0 | ");
+        row("pressed during the last pause", "press 5",
             stopped + twice + " W00*5 S50 R W00*5 S50 R W00 Wt250 | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 0");
         const QString nothing = QStringLiteral(" |  |  | 0 | ");
-        row("not connected", none, 0, "unplugged", "Not connected to module." + nothing);
-        row("link held", none, 0, "held",
-            "The module is busy with a transfer. Try again when it has finished." + nothing);
-        row("cancelled file dialog", none, 0, QString(), "Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19" + nothing);
-        row("malformed example", none, 0, QStringLiteral(EXAMPLES_DIR "/malformed-jm64.s19"),
+        row("not connected", "unplugged", "Not connected to module." + nothing);
+        row("link held", "held", "The module is busy with a transfer. Try again when it has finished." + nothing);
+        row("cancelled file dialog", "", "Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19" + nothing);
+        row("malformed example", EXAMPLES_DIR "/malformed-jm64.s19",
             "Line 8000 not multiple of 4.  Please recreate s19 file" + nothing);
         const QString outside = write(rec("S1", "1000") + rec("S2", "020000", ""), QStringLiteral("outside.s19"));
-        row("nothing in the window", none, 0, outside,
-            "No record of " + outside +
-                " starts in the flash to be programmed (400 to 1FFFF, outside the bootloader from 410 to 3FFF).  "
-                "Nothing was sent." +
+        row("nothing in the window", outside,
+            QStringLiteral("No record of %1 starts in the flash to be programmed (400 to 1FFFF, outside the bootloader "
+                           "from 410 to 3FFF).  Nothing was sent.")
+                    .arg(outside) +
                 nothing);
-        row("missing file", none, 0, "/nonexistent/image.s19",
+        row("missing file", "/nonexistent/image.s19",
             "The file /nonexistent/image.s19 could not be opened: No such file or directory." + nothing);
-        const QString folder = QFileInfo(outside).path();
-        row("a folder", none, 0, folder,
-            "The file " + folder + " could not be opened: it is not a regular file." + nothing);
-        row("a file that cannot be read", none, 0, "/proc/self/mem",
+        row("a folder", "/", "The file / could not be opened: it is not a regular file." + nothing);
+        row("a file that cannot be read", "/proc/self/mem",
             "The file /proc/self/mem could not be read: Input/output error." + nothing);
     }
     void runEndsAsTheModuleTheUserAndTheFileDecide()
     {
-        QFETCH(SimBootloader::Faults, faults);
-        QFETCH(int, pressAtEvents);
         QFETCH(QString, setup);
-        Bench b;
-        b.module.bootloader().faults = faults;
-        NonBlockingUSB::Connected = setup != u"unplugged";
+        Rig rig;
+        frmBootloader &fw = *reflash(rig);
+        NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM")) && setup != u"unplugged";
+        rig.dialogs.clear();
+        rig.journal.clear();
+        const int n = setup.section(u' ', 1).toInt();
+        SimBootloader::Faults &faults = rig.module.bootloader().faults;
+        faults.refuseRecord = setup.startsWith(u"refuse") ? n : 0;
+        faults.dropReplyToRecord = setup.startsWith(u"drop") ? n : 0;
+        faults.dropEndReply = setup == u"drop end";
         if (setup == u"held")
-            b.window->holdLink(true);
-        b.fw.txtflstart->setText(QStringLiteral("400"));
-        b.fw.optMicro[3]->click(); // AC128
-        QByteArray six;
-        for (const char *address : {"0400", "0401", "4000", "4020", "4400", "4420"})
-            six += rec("S1", address);
-        const QString file = setup.isEmpty() || setup.contains(u'/') ? setup : write(six);
+            rig.window->holdLink(true);
+        fw.txtflstart->setText(QStringLiteral("400"));
+        fw.optMicro[3]->click(); // AC128
+        const QString file =
+            setup.isEmpty() || setup.contains(u'/') ? setup : write(rec("S1", "0400 0401 4000 4020 4400 4420"));
+        auto isOpen = [&file] { return QFileInfo::exists(file) && fileIsOpen(file); };
         QStringList events;
-        b.misc.duringEvents = [&] {
-            QVERIFY(!b.fw.close() && isOpen(file) && b.window->linkBusy());
-            events << QStringLiteral("%1/%2").arg(b.fw.ProgressBar1->value()).arg(b.fw.ProgressBar1->maximum());
-            if (events.size() == pressAtEvents)
-                b.fw.cmdProgram->click();
+        rig.misc.duringEvents = [&] {
+            QVERIFY(!fw.close() && isOpen() && rig.window->linkBusy());
+            events << QStringLiteral("%1/%2").arg(fw.ProgressBar1->value()).arg(fw.ProgressBar1->maximum());
+            if (setup == "press " + QString::number(events.size()))
+                fw.cmdProgram->click();
         };
         QCoreApplication::processEvents(); // the window shown and painted long before the run
-        b.misc.advance(1000);
+        rig.misc.advance(1000);
         PaintLog painted;
-        b.fw.ProgressBar1->installEventFilter(&painted);
-        b.fw.txtFilename->setText(file);
-        b.fw.cmdProgram->click();
+        fw.ProgressBar1->installEventFilter(&painted);
+        fw.txtFilename->setText(file);
+        fw.cmdProgram->click();
         QStringList shown;
-        for (const ShownBox &box : b.dialogs.shown)
+        for (const ShownBox &box : rig.dialogs.shown)
             shown << (box.title == u"Marlow VGT Tuner" ? box.text : box.kind + " " + box.filter);
-        QTEST(shown.join("; ") + " | " + b.journal.summary() + " | " + events.join(' ') + " | " +
-                  b.fw.txtAddress->text() + " | " + painted.values.join(' '),
+        QTEST(shown.join("; ") + " | " + rig.journal.summary() + " | " + events.join(' ') + " | " +
+                  fw.txtAddress->text() + " | " + painted.values.join(' '),
               "outcome");
-        QVERIFY(!isOpen(file) && !b.fw.busy() && b.fw.ProgressBar1->value() == 0);
-        QCOMPARE(b.window->linkBusy(), setup == u"held");
+        QVERIFY(!isOpen() && !fw.busy() && fw.ProgressBar1->value() == 0);
+        QCOMPARE(rig.window->linkBusy(), setup == u"held");
     }
 };
 
