@@ -1,6 +1,5 @@
 // The grid view: what it paints, read back from the screen, and where keys, clicks and scrolling take it.
 #include "flexgridview.h"
-#include "rig.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -9,8 +8,9 @@
 
 namespace {
 // The frame's colour, then the top-left cells as the screen shows them, a row a line: the background (B heading,
-// W white, H selection, Y yellow), '*' for the dotted frame of the focused current cell ('#' if solid), then the
-// colour of the text (K black, W white) and the corners of its ink; '!' where a grid line is missing.
+// W white, H selection, Y yellow), '*' and the number of black pixels within 3 of the edges (the dotted frame of
+// the focused current cell), the colour of the text (K black, W white) and the corners of its ink; '!' where a
+// grid line is missing.
 QString picture(FlexGridView *v, int rows, int cols)
 {
     QCoreApplication::processEvents(); // the changed cells are found, then painted
@@ -26,16 +26,18 @@ QString picture(FlexGridView *v, int rows, int cols)
             const int w = cell.width(), h = cell.height();
             auto at = [&](int x, int y) { return shot.pixel(cell.left() + x, cell.top() + y); };
             out += (c ? ' ' : '\n') + names.value(at(4, 2), '?');
-            if (at(2, 1) == black && at(w - 2, 4) == black && at(2, h - 2) == black)
-                out += at(3, 1) == black ? '#' : '*';
-            QRect ink; // inside the dotted frame
+            QRect ink;
             QChar pure = '?';
-            for (int x = 3; x < w - 3; ++x)
-                for (int y = 3; y < h - 3; ++y)
-                    if (at(x, y) != at(4, 2)) {
+            int frame = 0;
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y)
+                    if (x < 3 || y < 3 || x >= w - 3 || y >= h - 3) {
+                        frame += at(x, y) == black;
+                    } else if (at(x, y) != at(4, 2)) {
                         pure = pure == '?' ? names.value(at(x, y), '?') : pure;
                         ink |= QRect(x, y, 1, 1);
                     }
+            out += frame ? QStringLiteral("*%1").arg(frame) : QString();
             if (!ink.isNull())
                 out += QString::asprintf("%c%d,%d-%d,%d", pure.toLatin1(), ink.left(), ink.top(), ink.right(),
                                          ink.bottom());
@@ -45,86 +47,43 @@ QString picture(FlexGridView *v, int rows, int cols)
     }
     return out;
 }
-
-void row(const char *name, const char *steps, const char *outcome) { QTest::newRow(name) << steps << outcome; }
 } // namespace
 
 class TestGridPainting : public QObject {
     Q_OBJECT
 private slots:
-    void mapAndBrakeRowPaintHeadingsSelectionCurrentCellAndOperatingPoint()
-    {
-        Rig rig;
-        auto &w = *rig.window;
-        FlexGrid &map = w.tables.map(), &brake = w.tables.brake();
-        w.show();
-        QApplication::setActiveWindow(&w);
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const std::pair<int, int> texts[] = {{0, 1}, {2, 0}, {1, 1}, {3, 3}};
-        for (auto [r, c] : texts)
-            map.setTextMatrix(r, c, QStringLiteral("10"));
-        map.setCurrent(4, 1);
-        map.setCellBackColor(GridYellow);
-        map.setCurrent(2, 2);
-        map.setRowSel(3);
-        map.setColSel(4);
-        brake.setCurrent(0, 3);
-        brake.setCellBackColor(GridYellow);
-        w.msflexgrid1->setFocus();
-        QCOMPARE(picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
-                 QStringLiteral("K\nB BK25,3-36,10 B B B B\nB WK25,3-36,10 W W W W\nBK3,3-15,10 W W* H H W\n"
-                                "B W H HW25,3-36,10 H W\nB Y W W W W" /* the brake row: */ "K\nB?3,3-32,10 W W Y W W"));
-        // Only what changed is painted again: the selection grows along the current cell's row and column, texts
-        // go, and the focus moves to the brake row.
-        map.setRowSel(4);
-        map.setColSel(5);
-        for (auto [r, c] : {texts[0], texts[1], texts[2]})
-            map.setTextMatrix(r, c, QString());
-        w.MSFlexGrid2->setFocus();
-        QCOMPARE(picture(w.msflexgrid1, 5, 6) + picture(w.MSFlexGrid2, 1, 6),
-                 QStringLiteral("K\nB B B B B B\nB W W W W W\nB W W H H H\nB W H HW25,3-36,10 H H\nB Y H H H H"
-                                "K\nB?3,3-32,10 W W Y* W W"));
-        // A text that needs every pixel of its cell but the margins shows whole; one pixel less cuts it.
-        const int room = w.msflexgrid1->fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 4;
-        map.setColWidth(6, room * 15);
-        map.setColWidth(7, room * 15 - 15);
-        map.setTextMatrix(1, 6, QStringLiteral("1000"));
-        map.setTextMatrix(1, 7, QStringLiteral("1000"));
-        QCOMPARE(w.msflexgrid1->shownText(1, 6) + ' ' + w.msflexgrid1->shownText(1, 7),
-                 QStringLiteral("1000 10\u2026"));
-    }
-
     // On a grid of three rows and four columns under its headings, 16 pixels high and 64 wide but for the edges
-    // of columns 1 and 2 at 968 and 1927 twips (64.5 and 128.5 pixels), steps: a key ("Shift+End"), a typed
-    // character by its code ("#7e"), a click ("@2,1") or shift-click ("+2,1") on a cell, a drag ("2,2>3,4"),
-    // the pointer moved without a button ("~1,1"), a double click ("!2,2"), or "$": the sizes and scroll bars, the
-    // current cell put in a heading, scrolled by 60 and 10 pixels, the places of cells and the picture, then a
-    // column and a row made wider, and the view made too small and too large for the cells.
+    // of columns 1 and 2 at 968 and 1927 twips (64.5 and 128.5 pixels), the tag's steps: a key ("Shift+End"), a
+    // typed character by its code ("#7e"), a click ("@2,1"), shift-click ("+2,1"), press ("<2,1"), release (">")
+    // or double click ("!2,2") on a cell, the pointer moved ("~1,1"), "T" texts in four cells,
+    // "Y" the current cell yellow, "-" and "F" the focus taken and given, "P" the picture, or "$": the sizes and
+    // scroll bars, the current cell put in a heading, scrolled by 60 and 10 pixels, the places of cells and the
+    // picture, then two columns and a row resized, with texts that just fit and not, and the view made too small
+    // and too large for the cells.
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells_data()
     {
-        QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("outcome"); // current cell, selection end, what was read, then the signals
-        row("arrows stop at the headings", "Up Left Down Right Right", "2,3 2,3 k k k k k");
-        row("and at the last cell", "Down Down Down End Right", "3,4 3,4 k k k k k");
-        row("Home", "End Down Home", "2,1 2,1 k k k");
-        row("shift moves the selection end", "Down Shift+Down Shift+End Shift+Left Shift+Up",
-            "2,1 2,3 k k k k k k k k k");
-        row("an arrow collapses it", "Shift+Down Shift+Right Right", "1,2 1,2 k k k k k");
-        row("control codes", "Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+[",
-            "1,1 1,1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91");
-        row("characters", "#1f #20 #7e #7f #80 #ff #1f600", "1,1 1,1 k k32 k126 k k128 k255 k128512");
-        row("clicks", "@2,1 @0,2 @2,0 +1,4", "2,1 1,4 DU DU DU DU");
-        row("drag", "2,2>3,4 ~1,1", "2,2 3,4 DU");
-        row("drag to the first cell", "3,3>1,1", "3,3 1,1 DU");
-        row("drag onto a heading", "2,2>0,3 !2,2", "2,2 2,2 DUC");
-        row("scrolled", "$",
-            "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(1,1 65x16) QRect(6,1 63x16) "
-            "QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 139x32) QPoint(2,2) QPoint(2,0) "
-            "QPoint(0,2) QPoint(-1,-1) K\nB B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-60,12\n"
-            "B B?59,3-59,12 H" /* column 2 wider: */ "K\nB B?59,3-59,12 B\n"
-            "B?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,12 H" /* row 2 higher: */ "K\n"
-            "B B?59,3-59,12 B\nB?3,9-61,9 B?3,3-59,12 BW3,9-76,12\nB B?59,3-59,16 H"
-            "1 1 0 0 #ffffff#ffffff G G G G G G");
+        QTest::newRow("Up Left Down Right Right") << "2,3 2,3 k k k k k";
+        QTest::newRow("Down Down Down End Right") << "3,4 3,4 k k k k k";
+        QTest::newRow("End Down Home") << "2,1 2,1 k k k";
+        QTest::newRow("Down Shift+Down Shift+End Shift+Left Shift+Up") << "2,1 2,3 k k k k k k k k k";
+        QTest::newRow("Shift+Down Shift+Right Right") << "1,2 1,2 k k k k k";
+        QTest::newRow("Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+[")
+            << "1,1 1,1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91";
+        QTest::newRow("#1f #20 #7e #7f #80 #ff #1f600") << "1,1 1,1 k k32 k126 k k128 k255 k128512";
+        QTest::newRow("@2,1 @0,2 @2,0 +1,4") << "2,1 1,4 DU DU DU DU";
+        QTest::newRow("<2,2 ~3,4 >3,4 ~1,1") << "2,2 3,4 DU";
+        QTest::newRow("<3,3 ~1,1 >1,1") << "3,3 1,1 DU";
+        QTest::newRow("<2,2 ~0,3 >0,3 !2,2") << "2,2 2,2 DUC";
+        QTest::newRow("T @2,1 Y @1,2 P Shift+Down Shift+Left - P F P")
+            << "1,2 2,1K\nB BK48,4-59,11 B\nB WK48,4-59,11 W*50\nBK3,4-15,11 Y WK49,4-60,11K\nB BK48,4-59,11 B\n"
+               "B HW48,4-59,11 W\nBK3,4-15,11 H HW49,4-60,11K\nB BK48,4-59,11 B\nB HW48,4-59,11 W*50\n"
+               "BK3,4-15,11 H HW49,4-60,11 DU DU k k k k F";
+        QTest::newRow("$") << "2,0 3,2QSize(322, 66) 0 116 139 0 16 32 QRect(6,1 63x16) QRect(1,7 65x16) "
+                              "QRect(69,23 64x16) QRect(66,17 139x32) QPoint(-1,-1) K\nB B?59,3-59,12 B\n"
+                              "B?3,9-61,9 B?3,3-59,12 BW3,9-60,12\nB B?59,3-59,12 HK\nB B?59,3-59,12 B\n"
+                              "B?3,9-61,9 B?3,3-59,12 BW3,9-28,12\nB B?59,3-59,12 H 1000 10\u2026K\nB B?59,3-59,12 B\n"
+                              "B?3,9-61,9 B?3,3-59,12 BW3,9-28,12\nB B?59,3-59,16 H1 1 0 0 #ffffff#ffffff G G G G G G";
     }
     void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
     {
@@ -132,6 +91,10 @@ private slots:
         grid.setColWidth(0, 968);
         grid.setColWidth(1, 959);
         FlexGridView view(grid);
+        view.resize(220, 64);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
         QString log;
         connect(&view, &FlexGridView::KeyDown, [&](int, Qt::KeyboardModifiers) { log += " k"; });
         connect(&view, &FlexGridView::KeyPress, [&](int code) { log += QString::number(code); });
@@ -140,35 +103,31 @@ private slots:
         connect(&view, &FlexGridView::DblClick, [&] { log += 'C'; });
         connect(&view, &FlexGridView::GotFocus, [&] { log += " F"; });
         connect(&view, &FlexGridView::geometryMoved, [&] { log += " G"; });
-        view.resize(220, 64);
-        view.show();
-        QApplication::setActiveWindow(&view);
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QCOMPARE(log, QStringLiteral(" G F G"));
-        log.clear();
         QWidget *vp = view.viewport();
         auto at = [&](QStringView rc) {
             return view.cellRect(rc[0].digitValue(), rc[2].digitValue()).center() - vp->geometry().topLeft();
         };
+        const QTest::MouseAction mouse[] = {QTest::MouseClick,   QTest::MouseClick,  QTest::MousePress,
+                                            QTest::MouseRelease, QTest::MouseDClick, QTest::MouseMove};
         QString seen;
-        QFETCH(QString, steps);
-        for (const QString &step : steps.split(' ')) {
+        QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
+        for (const QString &step : QString::fromLatin1(QTest::currentDataTag()).split(' ')) {
             const char32_t typed = step.mid(1).toUInt(nullptr, 16);
             const QKeyCombination key = QKeySequence(step)[0];
-            QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
-            if (step[0] == '#') {
+            if (const auto m = QStringLiteral("@+<>!~").indexOf(step[0]); m >= 0 && step.size() > 1) {
+                QTest::mouseEvent(mouse[m], vp, Qt::LeftButton, m == 1 ? Qt::ShiftModifier : Qt::NoModifier,
+                                  at(step.mid(1)));
+            } else if (step[0] == '#') {
                 QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QString::fromUcs4(&typed, 1), {});
-            } else if (step[0] == '@' || step[0] == '+') {
-                const auto modifier = step[0] == '+' ? Qt::ShiftModifier : Qt::NoModifier;
-                QTest::mouseClick(vp, Qt::LeftButton, modifier, at(step.mid(1)));
-            } else if (step[0] == '~') {
-                QTest::mouseMove(vp, at(step.mid(1)));
-            } else if (step[0] == '!') {
-                QTest::mouseDClick(vp, Qt::LeftButton, {}, at(step.mid(1)));
-            } else if (step.contains('>')) {
-                QTest::mousePress(vp, Qt::LeftButton, {}, at(step));
-                QTest::mouseMove(vp, at(step.mid(4)));
-                QTest::mouseRelease(vp, Qt::LeftButton, {}, at(step.mid(4)));
+            } else if (step == 'T') {
+                for (auto [r, c] : {std::pair(0, 1), {2, 0}, {1, 1}, {2, 2}})
+                    grid.setTextMatrix(r, c, QStringLiteral("10"));
+            } else if (step == 'Y') {
+                grid.setCellBackColor(GridYellow);
+            } else if (step == '-' || step == 'F') {
+                step == 'F' ? view.setFocus() : view.clearFocus();
+            } else if (step == 'P') {
+                seen += picture(&view, 3, 3);
             } else if (step == '$') {
                 QDebug(&seen) << view.sizeHint() << h->minimum() << h->maximum() << h->pageStep() << v->minimum()
                               << v->maximum() << v->pageStep();
@@ -177,13 +136,15 @@ private slots:
                 grid.setColSel(2);
                 h->setValue(60);
                 v->setValue(10);
-                QDebug(&seen) << view.cellRect(0, 0) << view.cellRect(0, 1) << view.cellRect(1, 0)
-                              << view.cellRect(2, 2) << view.dataArea() << view.cellAt(view.cellRect(2, 2).center())
-                              << view.cellAt(view.cellRect(0, 2).center()) << view.cellAt(view.cellRect(2, 0).center())
+                QDebug(&seen) << view.cellRect(0, 1) << view.cellRect(1, 0) << view.cellRect(2, 2) << view.dataArea()
                               << view.cellAt(QPoint(0, 0));
                 seen += picture(&view, 3, 3);
-                grid.setColWidth(2, 1200);
-                seen += picture(&view, 3, 3);
+                const int room = view.fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 4;
+                grid.setColWidth(2, room * 15);
+                grid.setColWidth(3, room * 15 - 15);
+                grid.setTextMatrix(3, 2, QStringLiteral("1000"));
+                grid.setTextMatrix(3, 3, QStringLiteral("1000"));
+                seen += picture(&view, 3, 3) + ' ' + view.shownText(3, 2) + ' ' + view.shownText(3, 3);
                 grid.setRowHeight(2, 300);
                 seen += picture(&view, 3, 3);
                 view.resize(20, 20);

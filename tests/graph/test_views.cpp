@@ -1,0 +1,290 @@
+// The map's views, on the screen: the grid view, what it paints and where keys, clicks and scrolling take it;
+// the graph window, one per opening, refilled only by the command, the map where a person reads it in the bands
+// of its legend, turned and read with the mouse, and without OpenGL a message.
+#include "flexgridview.h"
+#include "frmgraph.h"
+#include "rig.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QtDataVisualization>
+
+namespace {
+// A mouse step's action: "@" (or "+" with Shift) a click, "<" press, ">" release, "!" double click, "~" move.
+QTest::MouseAction action(QChar mark)
+{
+    return std::array{
+        QTest::MouseClick,   QTest::MouseClick,  QTest::MousePress,
+        QTest::MouseRelease, QTest::MouseDClick, QTest::MouseMove}[QStringLiteral("@+<>!~").indexOf(mark)];
+}
+
+// The view's frame colour, then its top-left cells, a row a line: the background (B heading, W white, H selection,
+// Y yellow), '*' and the black pixels near the edges (the focused current cell's dotted frame), the text's colour
+// (K black, W white) and the corners of its ink; '!' where a grid line is missing.
+QString picture(FlexGridView *v, int rows, int cols)
+{
+    QCoreApplication::processEvents(); // the changed cells are found, then painted
+    QCoreApplication::processEvents();
+    const QImage shot = v->screen()->grabWindow(v->window()->winId()).toImage();
+    const QRgb black = 0xff000000, mid = 0xffb8b8b8;
+    const QHash<QRgb, QChar> names{
+        {0xffefefef, 'B'}, {0xffffffff, 'W'}, {0xff308cc6, 'H'}, {0xffffff00, 'Y'}, {black, 'K'}};
+    QString out = names.value(shot.pixel(v->mapTo(v->window(), QPoint(0, 0))), '?');
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const QRect cell = v->cellRect(r, c).translated(v->mapTo(v->window(), QPoint()));
+            const int w = cell.width(), h = cell.height();
+            auto at = [&](int x, int y) { return shot.pixel(cell.left() + x, cell.top() + y); };
+            out += ' ' + names.value(at(4, 2), '?');
+            QRect ink;
+            QChar pure = '?';
+            int frame = 0;
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y)
+                    if (x < 3 || y < 3 || x >= w - 3 || y >= h - 3) {
+                        frame += at(x, y) == black;
+                    } else if (at(x, y) != at(4, 2)) {
+                        pure = pure == '?' ? names.value(at(x, y), '?') : pure;
+                        ink |= QRect(x, y, 1, 1);
+                    }
+            out += frame ? QStringLiteral("*%1").arg(frame) : QString();
+            if (!ink.isNull())
+                out += QString::asprintf("%c%d,%d-%d,%d", pure.toLatin1(), ink.left(), ink.top(), ink.right(),
+                                         ink.bottom());
+            if (at(w - 1, 7) != mid || at(20, h - 1) != mid)
+                out += '!';
+        }
+    }
+    return out + ' ';
+}
+
+// The values of an object's properties, each followed by a space; enumerations by number.
+QString props(const QObject *o, const char *names)
+{
+    QString out;
+    for (const QByteArray &name : QByteArray(names).split(' ')) {
+        const QVariant v = o->property(name);
+        out += (v.metaType().flags() & QMetaType::IsEnumeration ? QString::number(v.toInt()) : v.toString()) + ' ';
+    }
+    return out;
+}
+
+QVector3D drawn(const frmGraph &g, int r, int c) { return g.series()->dataProxy()->itemAt(r - 1, c - 1)->position(); }
+} // namespace
+
+class TestViews : public QObject {
+    Q_OBJECT
+private slots:
+    // A grid of 3 by 4 cells under headings, 16 by 64 pixels but for the edges of columns 1 and 2 at 968 and 1927
+    // twips (64.5 and 128.5 pixels). Steps: a key, a character's code ("#7e"), a mouse step on a cell ("@2,1"),
+    // "T" texts, "Y" the current cell yellow, "-" and "F" the focus taken and given, "P" the picture, "$" sizes,
+    // scrolling and resizing.
+    void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells_data()
+    {
+        QTest::addColumn<QString>("outcome"); // what was read, the current cell and selection end, the signals
+        QTest::newRow("Up Left Down Right Right") << "2 3 2 3 k k k k k";
+        QTest::newRow("Down Down Down End Right") << "3 4 3 4 k k k k k";
+        QTest::newRow("End Down Home") << "2 1 2 1 k k k";
+        QTest::newRow("Down Shift+Down Shift+End Shift+Left Shift+Up") << "2 1 2 3 k k k k k k k k k";
+        QTest::newRow("Shift+Down Shift+Right Right") << "1 2 1 2 k k k k k";
+        QTest::newRow("Return Enter Esc Backspace Del Ctrl+A Ctrl+Z Ctrl+@ Ctrl+[")
+            << "1 1 1 1 k13 k13 k27 k8 k k k1 k k26 k k64 k k91";
+        QTest::newRow("#1f #20 #7e #7f #80 #ff #1f600") << "1 1 1 1 k k32 k126 k k128 k255 k128512";
+        QTest::newRow("@2,1 @0,2 @2,0 +1,4") << "2 1 1 4 DU DU DU DU";
+        QTest::newRow("<2,2 ~3,4 >3,4 ~1,1") << "2 2 3 4 DU";
+        QTest::newRow("<3,3 ~1,1 >1,1") << "3 3 1 1 DU";
+        QTest::newRow("<2,2 ~0,3 >0,3 !2,2") << "2 2 2 2 DUC";
+        QTest::newRow("T @2,1 Y @1,2 P Shift+Down Shift+Left - P F P")
+            << "K B BK48,4-59,11 B B WK48,4-59,11 W*50 BK3,4-15,11 Y WK49,4-60,11 K B BK48,4-59,11 B B HW48,4-59,11 W "
+               "BK3,4-15,11 H HW49,4-60,11 K B BK48,4-59,11 B B HW48,4-59,11 W*50 BK3,4-15,11 H HW49,4-60,11 1 2 2 1 "
+               "DU DU k k k k F";
+        QTest::newRow("$")
+            << "QSize(322, 66) 0 116 139 0 16 32 QRect(6,1 63x16) QRect(1,7 65x16) QRect(69,23 64x16) QRect(66,17 "
+               "139x32) QPoint(-1,-1) K B B?59,3-59,12 B B?3,9-61,9 B?3,3-59,12 BW3,9-60,12 B B?59,3-59,12 H K B "
+               "B?59,3-59,12 B B?3,9-61,9 B?3,3-59,12 BW3,9-28,12 B B?59,3-59,12 H 1000 10\u2026K B B?59,3-59,12 B "
+               "B?3,9-61,9 B?3,3-59,12 BW3,9-28,12 B B?59,3-59,16 H 1 1 0 0 #ffffff #ffffff 2 0 3 2 G G G G G G";
+    }
+    void keysClicksAndScrollingMoveTheCurrentCellTheSelectionEndAndTheCells()
+    {
+        FlexGrid grid(4, 5, 1, 1);
+        grid.setColWidth(0, 968);
+        grid.setColWidth(1, 959);
+        FlexGridView view(grid);
+        view.resize(220, 64);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QString log;
+        connect(&view, &FlexGridView::KeyDown, [&](int, Qt::KeyboardModifiers) { log += " k"; });
+        connect(&view, &FlexGridView::KeyPress, [&](int code) { log += QString::number(code); });
+        connect(&view, &FlexGridView::MouseDown, [&] { log += " D"; });
+        connect(&view, &FlexGridView::MouseUp, [&] { log += 'U'; });
+        connect(&view, &FlexGridView::DblClick, [&] { log += 'C'; });
+        connect(&view, &FlexGridView::GotFocus, [&] { log += " F"; });
+        connect(&view, &FlexGridView::geometryMoved, [&] { log += " G"; });
+        QWidget *vp = view.viewport();
+        auto at = [&](QStringView rc) {
+            return view.cellRect(rc[0].digitValue(), rc[2].digitValue()).center() - vp->geometry().topLeft();
+        };
+        QString seen;
+        QScrollBar *h = view.horizontalScrollBar(), *v = view.verticalScrollBar();
+        for (const QString &step : QString::fromLatin1(QTest::currentDataTag()).split(' ')) {
+            const char32_t typed = step.mid(1).toUInt(nullptr, 16);
+            const QKeyCombination key = QKeySequence(step)[0];
+            if (QStringLiteral("@+<>!~").contains(step[0]) && step.size() > 1) {
+                const auto modifier = step[0] == '+' ? Qt::ShiftModifier : Qt::NoModifier;
+                QTest::mouseEvent(action(step[0]), vp, Qt::LeftButton, modifier, at(step.mid(1)));
+            } else if (step[0] == '#') {
+                QTest::sendKeyEvent(QTest::Click, &view, Qt::Key_unknown, QString::fromUcs4(&typed, 1), {});
+            } else if (step == 'T') {
+                for (auto [r, c] : {std::pair(0, 1), {2, 0}, {1, 1}, {2, 2}})
+                    grid.setTextMatrix(r, c, QStringLiteral("10"));
+            } else if (step == 'Y') {
+                grid.setCellBackColor(GridYellow);
+            } else if (step == '-' || step == 'F') {
+                step == 'F' ? view.setFocus() : view.clearFocus();
+            } else if (step == 'P') {
+                seen += picture(&view, 3, 3);
+            } else if (step == '$') {
+                QDebug(&seen) << view.sizeHint() << h->minimum() << h->maximum() << h->pageStep() << v->minimum()
+                              << v->maximum() << v->pageStep();
+                grid.setCurrent(2, 0); // where the headings' rebuild leaves the map's
+                grid.setRowSel(3);
+                grid.setColSel(2);
+                h->setValue(60);
+                v->setValue(10);
+                QDebug(&seen) << view.cellRect(0, 1) << view.cellRect(1, 0) << view.cellRect(2, 2) << view.dataArea()
+                              << view.cellAt(QPoint(0, 0));
+                seen += picture(&view, 3, 3);
+                const int room = view.fontMetrics().horizontalAdvance(QStringLiteral("1000")) + 4;
+                grid.setColWidth(2, room * 15);
+                grid.setColWidth(3, room * 15 - 15);
+                grid.setTextMatrix(3, 2, QStringLiteral("1000"));
+                grid.setTextMatrix(3, 3, QStringLiteral("1000"));
+                seen += picture(&view, 3, 3) + ' ' + view.shownText(3, 2) + ' ' + view.shownText(3, 3);
+                grid.setRowHeight(2, 300);
+                seen += picture(&view, 3, 3);
+                view.resize(20, 20);
+                QDebug(&seen) << h->pageStep() << v->pageStep();
+                view.resize(600, 200); // nothing painted below or right of the cells
+                const QImage shot = view.grab().toImage();
+                QDebug(&seen).noquote() << h->maximum() << v->maximum()
+                                        << shot.pixelColor(view.cellRect(3, 1).bottomRight() + QPoint(0, 1)).name()
+                                        << shot.pixelColor(view.cellRect(1, 4).bottomRight() + QPoint(1, 0)).name();
+            } else {
+                QTest::keyClick(&view, key.key(), key.keyboardModifiers());
+            }
+        }
+        QDebug(&seen) << grid.Row() << grid.Col() << grid.RowSel() << grid.ColSel();
+        QTEST((seen + log).simplified(), "outcome");
+    }
+
+    void keepsOneWindowRefilledOnlyByTheCommandThatDrawsEachCellWhereAPersonReadsIt()
+    {
+        Rig rig;
+        auto &w = *rig.window;
+        const std::tuple<int, int, const char *> texts[] = {
+            {2, 3, "25"}, {1, 1, "-5"}, {16, 16, "1E300"}, {0, 9, "3000"}, {3, 0, "3000"}};
+        for (auto [r, c, text] : texts)
+            w.tables.map().setTextMatrix(r, c, QString::fromLatin1(text));
+        w.menuItem(QStringLiteral("&File"), QStringLiteral("Graph"))->trigger();
+        frmGraph *g = w.findChild<frmGraph *>();
+        QVERIFY(w.GraphShown && g->isVisible() && g->isWindow());
+        const double *values = g->surfaceValues()[0].data(); // the headings are not read
+        QCOMPARE(std::count(values, values + SurfaceSize * SurfaceSize, 0.0), SurfaceSize * SurfaceSize - 3);
+        QString seen;
+        if (!g->surface()) {
+            const QLabel *message = g->messageLabel();
+            QDebug(&seen) << message->text() << message->objectName() << message->alignment() << message->wordWrap()
+                          << message->isVisible() << message->geometry() << g->titleLabel()->text();
+            QCOMPARE(seen, "\"The 3D graph cannot be drawn: OpenGL is not available on this display.\" \"noOpenGl\" "
+                           "QFlags<Qt::AlignmentFlag>(AlignCenter) true true QRect(0,24 669x417) \"Turbo Position\" ");
+            return;
+        }
+        const Q3DSurface *s = g->surface();
+        QDebug(&seen) << g->windowTitle() << g->size() << g->titleLabel()->font().bold()
+                      << g->titleLabel()->font().pointSizeF() << s->requestedFormat().depthBufferSize()
+                      << s->requestedFormat().stencilBufferSize() << s->requestedFormat().samples()
+                      << s->activeTheme()->font().pointSize() << s->scene()->activeCamera()->target();
+        for (const QObject *axis : {s->axisX(), s->axisY(), s->axisZ()})
+            seen += props(axis, "title min max segmentCount subSegmentCount labelFormat autoAdjustRange titleVisible");
+        seen += props(s, "shadowQuality horizontalAspectRatio") +
+                props(s->scene()->activeCamera(), "xRotation yRotation zoomLevel") +
+                props(g->series(), "wireframeColor colorStyle itemLabelFormat");
+        for (const auto &[at, colour] : g->series()->baseGradient().stops())
+            seen += QString::number(at) + colour.name() + ' ';
+        QWidget *view = g->chartArea()->findChild<QWidget *>(QStringLiteral("surfaceView"));
+        seen += props(g->titleLabel(), "alignment") + props(view, "focusPolicy minimumWidth minimumHeight") +
+                props(g->legend()->findChild<QLabel *>(), "frameShape autoFillBackground") +
+                props(g->chartArea(), "autoFillBackground");
+        for (const QWidget *part :
+             (QList<QWidget *>{g->chartArea()} + g->chartArea()->findChildren<QWidget *>()).first(6))
+            seen +=
+                QStringLiteral("%1,%2 %3x%4 ").arg(part->x()).arg(part->y()).arg(part->width()).arg(part->height()) +
+                part->palette().color(QPalette::Window).name() + ' ' + props(part, "objectName text");
+        QCOMPARE(std::exchange(seen, {}),
+                 "\"Graph\" QSize(733, 453) true 12.6 24 8 4 50 QVector3D(0, -0.7, 0) RPM 800 3800 5 3 %.0f false "
+                 "true Position 0 100 5 1 %.0f false true Load % 14 100 3 5 %.0f false true 0 1 25 25 75 #3c3c3c 2  "
+                 "0#0000ff 0.1995#0000ff 0.2#00ff00 0.3995#00ff00 0.4#ffff00 0.5995#ffff00 0.6#ffa500 0.7995#ffa500 "
+                 "0.8#ff0000 0.9995#ff0000 132 11 200 150 1 true true 8,8 721x441 #ffffff ecGraph3D1  0,0 721x20 "
+                 "#ffffff chartTitle Turbo Position 0,24 669x417 #ffffff surfaceView  673,24 48x94 #ffffff legend  "
+                 "4,0 18x14 #ff0000 legendSwatch80  28,0 16x14 #ffffff legendText80 80 ");
+
+        w.tables.map().setTextMatrix(2, 3, QStringLiteral("60"));
+        QCoreApplication::processEvents();
+        QDebug(&seen) << drawn(*g, 2, 3).y(); // edits wait for the command
+        g->showMinimized();
+        w.cmdGraph->click();
+        QTRY_VERIFY(g->isActiveWindow());
+        g->resize(800, 500);
+        QDebug(&seen) << g->isMinimized() << g->isVisible() << drawn(*g, 2, 3).y() << g->chartArea()->geometry()
+                      << w.findChildren<frmGraph *>().size();
+        g->close();
+        QDebug(&seen) << w.GraphShown;
+        w.tables.map().setTextMatrix(2, 3, QStringLiteral("25"));
+        w.mnuGraph_Click(); // before the closed window is gone
+        frmGraph *again = w.findChildren<frmGraph *>().value(1);
+        QVERIFY(w.GraphShown && again && again->isVisible() && again != g);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Drawn as RPM, position, load, a wild value at the nearest end of the scale, filled at its start-up;
+        // the read-out of a data point (load row, RPM column) shows the cell's true value.
+        QDebug(&seen) << w.findChildren<frmGraph *>().size() << drawn(*again, 2, 3) << drawn(*again, 1, 1)
+                      << drawn(*again, 16, 16);
+        for (const QPoint at :
+             {QPoint(1, 2), QPoint(0, 0), QPoint(15, 15), QPoint(-1, 0), QPoint(16, 0), QPoint(0, -1), QPoint(0, 16)})
+            QDebug(&seen) << again->pointText(at);
+        QCOMPARE(std::exchange(seen, {}),
+                 "25 false true 60 QRect(8,8 788x488) 1 false 1 QVector3D(1200, 25, 19.7333) QVector3D(800, 0, 14) "
+                 "QVector3D(3800, 100, 100) \"1200 RPM, 20 % load (map row 2, column 3): position 25\" \"800 RPM, 14 % "
+                 "load (map row 1, column 1): position -5\" \"3800 RPM, 100 % load (map row 16, column 16): position "
+                 "1E+300\" \"\" \"\" \"\" \"\" ");
+
+        // Dragging with the left or the right button turns the surface and selects nothing; a click, or the
+        // pointer resting on the surface, reads the cell under it.
+        Q3DSurface *surface = again->surface();
+        QVERIFY(QTest::qWaitForWindowExposed(surface));
+        QTimer *rest = surface->activeInputHandler()->findChild<QTimer *>();
+        const QPoint centre(surface->width() / 2, surface->height() / 2);
+        for (const QString &step : QStringLiteral("<L0 ~L4 >L4 <L0 ~L3 >L3 ~-0 <R0 ~R1 >R1 ~-0").split(' ')) {
+            const auto button = step[1] == 'L' ? Qt::LeftButton : step[1] == 'R' ? Qt::RightButton : Qt::NoButton;
+            QTest::mouseEvent(action(step[0]), surface, button, {}, centre + QPoint(step[2].digitValue(), 0));
+            const QPoint query = surface->scene()->selectionQueryPosition() - centre;
+            QDebug(&seen) << query.x() << surface->scene()->activeCamera()->xRotation() << rest->isActive();
+            surface->scene()->setSelectionQueryPosition(Q3DScene::invalidSelectionPoint());
+        }
+        QDebug(&seen) << rest->interval() << rest->isSingleShot();
+        QCOMPARE(
+            seen,
+            "-335 25 false -335 25.5979 false -335 25.5979 false -335 25.5979 false -335 26.0463 false 3 26.0463 false "
+            "-335 26.0463 true -335 26.0463 false -335 26.1958 false -335 26.1958 false -335 26.1958 true 120 true ");
+        QTRY_VERIFY(again->series()->selectedPoint() != QSurface3DSeries::invalidSelectionPosition());
+        QCOMPARE(again->series()->itemLabelFormat(), "2600 RPM, 71 % load (map row 11, column 10): position 0");
+    }
+};
+
+QTEST_MAIN(TestViews)
+#include "test_views.moc"
