@@ -29,7 +29,6 @@ template <typename... Values> void row(const char *name, const Values &...values
     (QTest::newRow(name) << ... << values);
 }
 
-// Reflash, answered as service staff would from the key shown, with `suffix` typed after the response.
 frmBootloader *reflash(Rig &rig, const QString &suffix = {})
 {
     rig.dialogs.onShow = [&rig, suffix](const ShownBox &box) {
@@ -55,14 +54,13 @@ class TestFirmware : public QObject {
 private slots:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!This plugin does not support )"))); }
 
-    // Hex text read two ways, responses around each threshold, entries rounded half to even, keys of one millisecond.
+    // Hex text two ways (0: overflow), responses around thresholds, entries rounded half to even, one millisecond's
+    // keys.
     void numbersComeOutExactly()
     {
         QStringList got;
-        bool ok = false;
-        for (const QString text : {"80000000", "FFFFFFFF", "100000000"}) // one after another, left to right
-            got << QString::number(HexStrToDec(text, &ok)) << (ok ? "fits" : "overflow")
-                << QString::number(ReadHexField(text));
+        for (const QString text : {"80000000", "FFFFFFFF", "100000000"})
+            got << QString::number(HexStrToDec(text)) << QString::number(ReadHexField(text));
         for (const qint32 key : {1, 9461, 9462, 26893, 26894, 45127, 45128, 67309, 67310, 88741, 88742, 100000})
             got << QString::number(ReflashAccess::Response(key));
         for (const QString entry :
@@ -72,7 +70,7 @@ private slots:
         }
         ReflashAccess::KeyGenerator keys(1);
         got << QString::number(keys.draw(43200000)) << QString::number(keys.draw(43200000));
-        QCOMPARE(got.join(u','), "0,overflow,2147483648,0,overflow,4294967295,268435456,fits,4294967295,284618,294078,"
+        QCOMPARE(got.join(u','), "0,2147483648,0,4294967295,268435456,4294967295,284618,294078,"
                                  "320022,337453,373671,391904,464956,487137,505767,527198,571382,582640,284618 opens,"
                                  "284618 opens,2147483647,none,-2147483648,none,69785,10587");
     }
@@ -83,14 +81,12 @@ private slots:
         QTest::addColumn<QString>("fields");  // Flash Start, Bootloader End and micro; none: the defaults
         QTest::addColumn<QString>("outcome"); // "total/records" and the records, or the message refusing the file
         auto line = [](const char *why) { return "Line " + QString(why) + "  Please recreate s19 file"; };
-        // Only a record's start address is tested against the window; a skipped record is never checked.
         row("flash start in, below out; JM32 end", rec("S1", "0200 01FF 7FFF 8000"), "200 3FFF 1",
             "8/2 0000020004000000:00000000 00007FFF04000000:00000000");
         row("fields stop at a non-hex character; AC256 end", rec("S1", "0002 0001") + rec("S2", "03FFFF 040000"),
             "2G0 3FFF 2", "8/2 0000000204000000:00000000 0003FFFF04000000:00000000");
-        // Fields sit at fixed positions; other lines, lower-case "s1" among them, never count; checksums are not read.
         // "S20840001" is accepted at 0x4000, but its header is the text "40001" widened to 00040001.
-        row("every kind of line, an address cut short, no data, bootloader start and end out, JM64 flash end",
+        row("every kind of line, fields at fixed places, an address cut short, no data, bootloader and JM64 ends",
             "S00600004844521B\r\nS107500011223344AA\r\ns107600011223344AA\r\nS1134000AB\r\nS9030000FC\r\nS20840001\r\n"
             "S1034000FF\r\nS204004000FF\r\n" +
                 rec("S1", "040F 0410 3FFF") + rec("S1", "1000", "00") + rec("S3", "0000FFFF 00010000"),
@@ -113,15 +109,15 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, fields);
         const QStringList f = fields.split(u' ');
-        const auto window =
+        const auto w =
             fields.isEmpty() ? AddressWindow{} : AddressWindow::fromFields(f[0], u"410", f[1], Micro(f[2].toInt()));
         static S19Reader reader; // one for every row, as the window keeps one from run to run
         QVERIFY(reader.open(write(file, QTest::currentDataTag() + QStringLiteral(".s19"))));
-        const auto v = reader.validate(window);
+        const auto v = reader.validate(w);
         QVERIFY(reader.rewind());
         QString outcome = v.ok ? QStringLiteral("%1/%2").arg(v.total).arg(v.records) : v.message;
         auto bytes = [](const auto &report) { return QByteArray(reinterpret_cast<const char *>(report.data()), 8); };
-        for (S19Record r; v.ok && reader.next(window, r);) {
+        for (S19Record r; v.ok && reader.next(w, r);) {
             using BootloaderReports::data;
             QCOMPARE(bytes(data(r, 0)) + bytes(data(r, 1)) + bytes(data(r, 2)) + bytes(data(r, 3)),
                      r.data().leftJustified(32, '\0', true));
@@ -158,7 +154,6 @@ private slots:
         QVERIFY(!fw);
     }
 
-    // Whatever ends a run, it holds the link and keeps its window while events run, and closes the file at the end.
     void runEndsAsTheModuleTheUserAndTheFileDecide_data()
     {
         QTest::addColumn<QString>("setup");   // a file, "" (dialog cancelled), "unplugged", "held", or six records
