@@ -1,19 +1,9 @@
-// The main window as it starts, its menus, About, Qt's boxes and Save over a file.
+// The main window on virtual time: its layout, Qt's boxes, Save over a file, and steps a user takes.
+#include "flexgridview.h"
 #include "rig.h"
 
-#include <QAction>
-#include <QDir>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 QByteArray contents(const QString &path)
@@ -27,23 +17,181 @@ void put(const QString &path, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 QString helpFile() { return QCoreApplication::applicationDirPath() + QStringLiteral("/help.txt"); }
+
+// The cells from (firstRow, firstCol) on that hold text, as "row,col=text", or that are yellow, as "row,col".
+QStringList cells(const FlexGrid &g, int firstRow, int firstCol, bool yellow = false)
+{
+    QStringList out;
+    for (int r = firstRow; r < g.Rows(); ++r)
+        for (int c = firstCol; c < g.Cols(); ++c)
+            if (yellow ? g.cellBackColor(r, c) == GridYellow : !g.TextMatrix(r, c).isEmpty())
+                out << QStringLiteral("%1,%2").arg(r).arg(c) + (yellow ? "" : '=' + g.TextMatrix(r, c));
+    return out;
+}
+
+// A KTRM's window (a PNDX's after "PNDX") run by steps: a control by its caption, the reply after ": ", or an
+// act on grid g ("1" map, "2" brake row, "3" parameters). Each starts a fresh journal; no tick while a box is open.
+struct Session : Rig {
+    QTemporaryDir dir; // holding cal.dat
+    int g = 0;
+    explicit Session(const QString &steps)
+        : Rig(steps.startsWith("PNDX") ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM)
+    {
+        put(dir.filePath("cal.dat"), "old");
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        dialogs.onShow = [this](const ShownBox &) {
+            QVERIFY(!window->tmrAutoRequest.isActive() && !window->tmrIndex.isActive());
+        };
+        run(QString(steps).remove("PNDX; "));
+    }
+    auto *view() { return g == 1 ? window->msflexgrid1 : g == 2 ? window->MSFlexGrid2 : window->MSFlexGrid3; }
+    QLineEdit *box() { return g == 1 ? window->Text1 : g == 2 ? window->Text2 : window->Text3; }
+    FlexGrid &grid() { return view()->grid(); }
+    static int rc(const QString &cell, int i) { return cell.section(u'=', 0, 0).section(u',', i, i).toInt(); }
+    QPoint at(const QString &cell)
+    {
+        return view()->cellRect(rc(cell, 0), rc(cell, 1)).center() - view()->viewport()->geometry().topLeft();
+    }
+    // Typed keys go where the focus is: the first to the grid, the rest to the edit box it opens.
+    void run(const QString &steps)
+    {
+        auto &w = *window;
+        auto &f = module.faults;
+        const QHash<QString, std::function<void()>> acts{{"left over", [&] { module.queueReply({0x55}); }},
+                                                         {"absent", [&] { f.absent = true; }},
+                                                         {"denied", [&] { f.denied = true; }},
+                                                         {"connect", [&] { connect(); }},
+                                                         {"empty", [&] { ClearTables(w.tables); }},
+                                                         {"close", [&] { w.close(); }},
+                                                         {"hold", [&] { w.holdLink(true); }},
+                                                         {"Headings", [&] { w.UpdateAxisHeadings(); }},
+                                                         {"Auto on", [&] { w.chkAutoRequest->setChecked(true); }},
+                                                         {"Index on", [&] { w.chkIndex->setChecked(true); }},
+                                                         {"Index off", [&] { w.chkIndex->setChecked(false); }},
+                                                         {"Request", [&] { w.cmdRequestInputs->click(); }},
+                                                         {"Clear", [&] { w.cmdClear->click(); }},
+                                                         {"deactivate", [] { QApplication::setActiveWindow(nullptr); }},
+                                                         {"focus", [&] { view()->setFocus(); }}};
+        for (const QString &step : steps.split("; ")) {
+            const QString command = step.section(": ", 0, 0), reply = step.section(": ", 1);
+            const QString verb = command.section(u' ', 0, 0), arg = command.section(u' ', 1);
+            journal.clear();
+            dialogs.clear();
+            f.loseReplyToWrite = reply.isEmpty() ? 0 : module.writesReceived() + 1;
+            VirtualModule::Payload payload{};
+            const QByteArray bytes = QByteArray::fromHex(reply.toLatin1());
+            std::copy(bytes.begin(), bytes.end(), payload.begin());
+            if (reply.contains(' '))
+                module.queueReply(payload);
+            QAction *item = w.menuItem(command.section(u'/', 0, 0), command.section(u'/', 1));
+            for (const char *menu : {"&File", "Connections", "&Communication", "&Help"})
+                item = item ? item : w.menuItem(menu, command);
+            if (acts.contains(command))
+                acts[command]();
+            else if (QTimer &timer = verb == "Auto" ? w.tmrAutoRequest : w.tmrIndex;
+                     arg == "tick" && timer.isActive()) {
+                timer.setInterval(1); // through the event loop
+                QVERIFY(QSignalSpy(&timer, &QTimer::timeout).wait(1000));
+            } else if (arg == "tick") // one already queued as the timer stopped
+                verb == "Auto" ? w.tmrAutoRequest_Timer() : w.tmrIndex_Timer();
+            else if (item)
+                item->trigger();
+            else if (command.size() == 1)
+                g = command.toInt();
+            else if (verb == "set")
+                grid().setTextMatrix(rc(arg, 0), rc(arg, 1), arg.section(u'=', 1));
+            else if (verb == "dblclick")
+                QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, at(arg));
+            else if (verb == "click" || verb == "drag") { // a drag lets go on its second cell
+                QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, at(arg.section(u' ', 0, 0)));
+                QTest::mouseMove(view()->viewport(), at(arg.section(u' ', -1)));
+                QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, at(arg.section(u' ', -1)));
+            } else if (verb == "type") {
+                for (QChar ch : arg)
+                    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(ch.toUpper().unicode()),
+                                        QString(ch), {});
+            } else if (verb == "key") { // as "Return", "Up" or "Ctrl+C"; to the box in a window left inactive
+                const QKeyCombination key = QKeySequence(arg)[0];
+                QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : box();
+                QTest::keyClick(focus, key.key(), key.keyboardModifiers());
+            } else if (verb == "help") // beside the program
+                put(helpFile(), arg.toUtf8());
+            else if (verb == "file")
+                dialogs.fileAnswers << dir.filePath(arg);
+            else if (verb == "resize") // the grid's view, as a smaller window would make it
+                view()->resize(arg.section(u' ', 0, 0).toInt(), arg.section(u' ', 1).toInt());
+            else if (verb == "clip") { // as a 2 by 2 copy would leave it
+                dialogs.clipboard = QString(arg).replace(u'/', u'\t').replace(u'R', u'\r').replace(u'N', u'\n');
+                w.CopyRows = w.CopyCols = 1;
+            } else
+                QFAIL(qPrintable(step));
+        }
+    }
+    // The open edit box: "|" at the caret, the selected text in brackets, the part shown.
+    QString edit()
+    {
+        const QLineEdit *b = box();
+        const QRect m = b->mask().boundingRect();
+        const QString shown = QStringLiteral(" shown %1,%2 %3x%4").arg(m.x()).arg(m.y()).arg(m.width()).arg(m.height());
+        return !b->isVisible()
+                   ? QString()
+                   : b->text().insert(b->cursorPosition(), u'|') +
+                         (b->hasSelectedText() ? " [" + b->selectedText() + ']' : "") + (m.isNull() ? "" : shown);
+    }
+    // Grid g's cells @ the current one, the edit, first report | clipboard; else all that a quiet KTRM lacks.
+    QString shown()
+    {
+        auto &w = *window;
+        QStringList out;
+        if (g) {
+            const FlexGrid &f = grid();
+            const QString sel = QStringLiteral("-%1,%2").arg(f.RowSel()).arg(f.ColSel()); // the selection's far corner
+            const int fixed = g == 1 ? 0 : 1; // the map's headings are empty till a rebuild, the others' captions
+            out << cells(f, fixed * f.FixedRows(), fixed)
+                << QStringLiteral("@%1,%2").arg(f.Row()).arg(f.Col()) +
+                       (f.RowSel() != f.Row() || f.ColSel() != f.Col() ? sel : "")
+                << edit();
+            if (!journal.writes().isEmpty())
+                out << "| " + journal.writes()[0].payload.toHex(' ');
+            if (!dialogs.clipboard.isEmpty())
+                out << "| " + QString(dialogs.clipboard).replace(u'\t', u' ').replace(u'\r', u'/');
+            return out.join(u' ').simplified();
+        }
+        if (w.statusPanel->text() + w.lblBoard->text() != "ConnectedKTRM")
+            out << w.statusPanel->text() + " / " + w.lblBoard->text() + " / " + w.statusReason->text();
+        for (const auto *box : w.txtInputs)
+            out << box->text();
+        for (const auto *lit : {w.lblAtIdle, w.lblExhBrakeSwPressed})
+            out << (lit->isEnabled() ? lit->text() : QString());
+        out << cells(w.tables.map(), 0, 0, true)
+            << cells(w.tables.brake(), 0, 0, true).replaceInStrings("0,", "brake ");
+        for (const auto &[box, timer] :
+             {std::pair(w.chkAutoRequest, &w.tmrAutoRequest), std::pair(w.chkIndex, &w.tmrIndex)})
+            if (box->isChecked() || timer->isActive())
+                out << box->text() + (box->isChecked() ? " checked" : "") + (timer->isActive() ? " running" : "");
+        for (const ShownBox &b : dialogs.shown)
+            out << (b.kind == "MsgBox" ? QString(b.text).replace(QCoreApplication::applicationDirPath(), "~")
+                                       : b.kind + ' ' + b.title + ' ' + QString::number(b.filterIndex));
+        for (const QWidget *shown : QApplication::topLevelWidgets()) // other windows shown, this one closed
+            out << (shown->isVisible() == (shown == &w) ? "" : shown->metaObject()->className());
+        out.removeAll(QString());
+        return out.join(", ") + " | " + journal.summary();
+    }
+};
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void cleanupTestCase() { QFile::remove(helpFile()); }
+    void cleanup() { QFile::remove(helpFile()); }
 
-    // At start: not connected, nothing sent, timers stopped, switches dark; then title, status, timer
-    // intervals, the menus, and every control in the order made, by name or caption, where it lies in its
-    // frame, its alignment and frame style, read-only and filled.
+    // Title, status, timer intervals, menus, and every control by name or caption, where it lies, how it looks.
     void startsDisconnectedWithItsMenusAndControlsInPlace()
     {
         Rig rig;
         auto &w = *rig.window;
-        QVERIFY(!NonBlockingUSB::Connected && rig.journal.entries().isEmpty() && !w.tmrAutoRequest.isActive() &&
-                !w.tmrIndex.isActive() && !w.lblAtIdle->isEnabled() && !w.lblExhBrakeSwPressed->isEnabled() &&
-                !w.statusBar()->isSizeGripEnabled() && w.statusPanel->parentWidget() == w.statusBar() &&
+        QVERIFY(!w.statusBar()->isSizeGripEnabled() && w.statusPanel->parentWidget() == w.statusBar() &&
                 w.statusReason->parentWidget() == w.statusBar() && rig.dialogs.parentWidget() == &w);
         QStringList shown{w.windowTitle(), w.statusPanel->objectName(), w.statusPanel->text(),
                           w.statusReason->objectName()};
@@ -61,22 +209,17 @@ private slots:
             if (!qobject_cast<const QGroupBox *>(c->parentWidget()))
                 continue;
             const auto *label = qobject_cast<const QLabel *>(c);
-            const auto *button = qobject_cast<const QAbstractButton *>(c);
-            const auto *frame = qobject_cast<const QGroupBox *>(c);
             const auto *edit = qobject_cast<const QLineEdit *>(c);
-            QString text = label ? label->text() : button ? button->text() : frame ? frame->title() : "";
-            text = (c->objectName() + ' ' + text).trimmed() +
-                   QStringLiteral(" %1,%2 %3x%4").arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
+            QString text =
+                (c->objectName() + ' ' + c->property("text").toString() + c->property("title").toString()).trimmed() +
+                QStringLiteral(" %1,%2 %3x%4").arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
             if (label)
                 text += QStringLiteral(" a%1 f%2").arg(label->alignment(), 0, 16).arg(label->frameStyle(), 0, 16);
+            const QMargins m = edit ? edit->textMargins() : QMargins();
             if (edit)
-                text += QStringLiteral(" a%1").arg(edit->alignment(), 0, 16) + (edit->isReadOnly() ? " ro" : "") +
+                text += " a" + QString::number(edit->alignment(), 16) + (edit->isReadOnly() ? " ro" : "") +
                         (edit->hasFrame() ? "" : " frameless") +
-                        QStringLiteral(" m%1,%2,%3,%4")
-                            .arg(edit->textMargins().left())
-                            .arg(edit->textMargins().top())
-                            .arg(edit->textMargins().right())
-                            .arg(edit->textMargins().bottom()) +
+                        QStringLiteral(" m%1,%2,%3,%4").arg(m.left()).arg(m.top()).arg(m.right()).arg(m.bottom()) +
                         (edit->autoFillBackground() && edit->backgroundRole() == QPalette::Window ? " filled" : "");
             shown << text + (c->isHidden() ? " hidden" : "");
         }
@@ -98,194 +241,193 @@ private slots:
             "247,54 130x27 a81 f10");
     }
 
-    // Each item of a menu triggered on a connected KTRM whose map holds 7 in its first cell: the boxes shown,
-    // the first two journal entries, the status, that cell and whether the graph is shown.
-    void eachMenuItemRunsItsCommand_data()
-    {
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("&File/Open") << "Open Open file to Program 1 |  | Connected 7";
-        QTest::newRow("&File/Save") << "Save Save Calibration As 1 |  | Connected 7";
-        QTest::newRow("&File/Graph") << " |  | Connected 7 graph";
-        QTest::newRow("&File/Clear") << " |  | Connected ";
-        QTest::newRow("Connections/Connect") << " | R-*2 W90 | Connected 30";
-        QTest::newRow("Connections/Disconnect") << " |  | Not Connected 7";
-        QTest::newRow("&Communication/&Send") << "MsgBox Download Complete | W91 W19 | Connected 7";
-        QTest::newRow("&Communication/&Receive") << " | R- W90 | Connected 30";
-        QTest::newRow("&Communication/&Verify") << "MsgBox Verified FAILED | R- W90 | Connected 7";
-        QTest::newRow("&Communication/Reflash") << "InputBox Enter password for key |  | Connected 7";
-        QTest::newRow("&Help/Board Version") << "MsgBox Board Version 0221 | W72 S50 | Connected 7";
-        QTest::newRow("&Help/Test Turbo") << " | W92 | Connected 7";
-        QTest::newRow("&Help/About") << "MsgBox help |  | Connected 7";
-    }
-    void eachMenuItemRunsItsCommand()
-    {
-        put(helpFile(), "help");
-        Rig rig;
-        rig.connect();
-        auto &w = *rig.window;
-        w.tables.map().setTextMatrix(1, 1, QStringLiteral("7"));
-        const QString tag = QTest::currentDataTag();
-        QAction *item = w.menuItem(tag.section(u'/', 0, 0), tag.section(u'/', 1));
-        QVERIFY(item);
-        item->trigger();
-        QStringList boxes;
-        for (const ShownBox &b : rig.dialogs.shown)
-            boxes << b.kind + ' ' +
-                         (b.text.isEmpty() ? b.title + ' ' + QString::number(b.filterIndex)
-                                           : b.text.section(u' ', 0, 3).trimmed());
-        QTEST(boxes.join(", ") + " | " + rig.journal.summary().section(u' ', 0, 1) + " | " + w.statusPanel->text() +
-                  ' ' + w.tables.map().TextMatrix(1, 1) + (w.GraphShown ? " graph" : ""),
-              "outcome");
-    }
-
-    // help.txt beside the program, as About shows it: each comma-separated field on a line of its own.
-    void aboutShowsTheHelpFileAFieldALine_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("two fields") << QByteArray("first,second\n") << "first\r\nsecond\r\n";
-        QTest::newRow("empty") << QByteArray("") << "";
-        QTest::newRow("one line break") << QByteArray("\n") << "";
-        QTest::newRow("two line breaks") << QByteArray("\r\n\r\n") << "\r\n\r\n";
-        QTest::newRow("blank line kept, CR alone ends a line") << QByteArray("a\n\rb") << "a\r\n\r\nb\r\n";
-        QTest::newRow("blanks around a field dropped") << QByteArray("one,  two  ,three") << "one\r\ntwo\r\nthree\r\n";
-        QTest::newRow("quoted fields") << QByteArray(" \"a, b\" x,\"\",\"c") << "a, b\r\n\r\nc\r\n";
-        QTest::newRow("commas first and last") << QByteArray(",x,") << "\r\nx\r\n\r\n";
-        QTest::newRow("missing") << QByteArray()
-                                 << "The help file ~/help.txt could not be read: No such file or directory";
-    }
-    void aboutShowsTheHelpFileAFieldALine()
-    {
-        QFETCH(QByteArray, file);
-        QFile::remove(helpFile());
-        if (!file.isNull())
-            put(helpFile(), file);
-        Rig rig;
-        rig.window->mnuAbout_Click();
-        QCOMPARE(rig.dialogs.shown.size(), 1);
-        QCOMPARE(rig.dialogs.shown[0].title, QStringLiteral("Marlow VGT Tuner"));
-        QTEST(rig.dialogs.shown[0].text.replace(QCoreApplication::applicationDirPath(), "~"), "shown");
-    }
-
-    // Qt's own boxes as a user meets and answers them (the tag): title, text, icon, buttons (hex) and whether
-    // over the window | the answer. File dialogs show their filters, the selected one in brackets.
-    void qtDialogsShowWhatTheyAreAsked_data()
-    {
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("MsgBox OK") << "T: text, icon 0, 400 over | ";
-        QTest::newRow("YesNo Yes") << "T: text, icon 0, 14000 over | Yes";
-        QTest::newRow("YesNo No") << "T: text, icon 0, 14000 over | ";
-        QTest::newRow("InputBox typed") << "T: text [default] over | typed";
-        QTest::newRow("InputBox ") << "T: text [default] over | ";
-        QTest::newRow("OpenFileName ") << "T: A (*.a);;B (*) [B (*)] over | ";
-        QTest::newRow("SaveFileName ") << "T: A (*.a);;B (*) [B (*)] over, no overwrite question | ";
-    }
+    // Qt's own boxes as a user meets and answers them: title, over the window, text, icon and buttons | answer.
     void qtDialogsShowWhatTheyAreAsked()
     {
-        const QString box = QString(QTest::currentDataTag()).section(u' ', 0, 0);
-        const QString answer = QString(QTest::currentDataTag()).section(u' ', 1);
         QWidget window;
         QtDialogs dialogs;
         dialogs.setParentWidget(&window);
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            shown = modal->windowTitle() + ": " + (modal->parentWidget() == &window ? "%1 over" : "%1");
-            if (auto *message = qobject_cast<QMessageBox *>(modal)) {
-                shown = shown.arg(message->text() + ", icon " + QString::number(message->icon()) + ", " +
-                                  QString::number(message->standardButtons(), 16));
-                message->button(answer == "OK"    ? QMessageBox::Ok
-                                : answer == "Yes" ? QMessageBox::Yes
-                                                  : QMessageBox::No)
-                    ->click();
-            } else if (auto *input = qobject_cast<QInputDialog *>(modal)) {
-                shown = shown.arg(input->labelText() + " [" + input->textValue() + ']');
-                input->setTextValue(answer);
-                answer.isEmpty() ? input->reject() : input->accept();
-            } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
-                shown = shown.arg(files->nameFilters().join(";;") + " [" + files->selectedNameFilter() + ']') +
-                        (files->testOption(QFileDialog::DontConfirmOverwrite) ? ", no overwrite question" : "");
-                files->reject();
+        QStringList shown;
+        QTimer user; // answers each box as it opens
+        user.callOnTimeout([&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                shown << modal->windowTitle() + (modal->parentWidget() == &window ? " over: " : ": ");
+                if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                    shown.last() +=
+                        box->text() + QStringLiteral(" %1 %2").arg(box->icon()).arg(box->standardButtons(), 0, 16);
+                    box->button(box->button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok)->click();
+                } else if (auto *input = qobject_cast<QInputDialog *>(modal)) {
+                    shown.last() += input->labelText() + " [" + input->textValue() + ']';
+                    input->setTextValue("typed");
+                    input->accept();
+                }
             }
         });
-        const FileDialogRequest files{"T", "A (*.a)|*.a|B (*.*)|*.*", 2, {}};
-        const QString answered = box == "MsgBox"         ? (dialogs.MsgBox("text", "T"), QString())
-                                 : box == "YesNo"        ? (dialogs.YesNo("text", "T") ? "Yes" : "")
-                                 : box == "InputBox"     ? dialogs.InputBox("text", "T", "default")
-                                 : box == "OpenFileName" ? dialogs.OpenFileName(files)
-                                                         : dialogs.SaveFileName(files);
-        QTEST(shown + " | " + answered, "shown");
+        user.start(0);
+        dialogs.MsgBox("text", "T");
+        shown << (dialogs.YesNo("text", "T") ? "Yes" : "No");
+        shown << dialogs.InputBox("text", "T", "default");
         dialogs.SetClipboardText(QStringLiteral("a\tb"));
-        QCOMPARE(dialogs.ClipboardText(), QStringLiteral("a\tb"));
-    }
-
-    // A filter as the file commands give it, in Qt's form, and the entry the 1-based index selects.
-    void filtersTakeQtsFormWithTheIndexedOneSelected()
-    {
-        QStringList out;
+        shown << dialogs.ClipboardText();
         for (int index : {0, 1, 2, 3}) {
             QString selected;
-            out << qtFilter("A (*.a)|*.a|B (*.*)|*.*", &selected, index) + " [" + selected + ']';
+            shown << qtFilter("A (*.a)|*.a|B (*.*)|*.*", &selected, index) + " [" + selected + ']';
         }
-        QCOMPARE(out.join(", "),
-                 "A (*.a);;B (*) [], A (*.a);;B (*) [A (*.a)], A (*.a);;B (*) [B (*)], A (*.a);;B (*) []");
+        QCOMPARE(shown.join(" | "),
+                 "T over: text 0 400 | T over: text 0 14000 | Yes | T over: text [default] | typed | a\tb | "
+                 "A (*.a);;B (*) [] | A (*.a);;B (*) [A (*.a)] | A (*.a);;B (*) [B (*)] | A (*.a);;B (*) []");
         QCOMPARE(qtFilter("A|a|B", nullptr, 1), "A");
     }
 
-    void saveThatCannotReachTheDiskSaysSo()
-    {
-        Rig rig;
-        rig.dialogs.fileAnswers << QStringLiteral("/dev/full");
-        rig.window->mnuSave_Click();
-        QCOMPARE(rig.dialogs.messages(),
-                 QStringList{"Error #  57 was generated by Marlow VGT Tuner\rDevice I/O error"});
-    }
-
-    // Saving over cal.dat, which holds the factory calibration, with Yes to the question. The old file
-    // waits beside it until the new one is whole; a name beyond the 8-bit set fails the write half-way.
+    // Saving over the factory calibration: the old file waits beside it until the new one is whole.
     void savingOverAFileKeepsItUntilTheNewOneIsWhole_data()
     {
-        QTest::addColumn<QString>("name");    // the board name saved
-        QTest::addColumn<int>("taken");       // backup names taken before, each holding "mine"
-        QTest::addColumn<QString>("outcome"); // the message's first and last lines | the folder's other files
-        auto row = [](const char *tag, const char *name, int taken, const QString &outcome) {
-            QTest::newRow(tag) << QString::fromUtf8(name) << taken << outcome;
-        };
-        const QString kept = "Error #  5 was generated by Marlow VGT Tuner / The file you saved over is kept as ~/";
-        row("complete", "AB", 0, "Save Complete | cal.dat=new");
-        row("failed", "A\u03a9", 0, kept + "cal.dat.bak. | cal.dat=new cal.dat.bak=old");
-        row("complete beside a backup", "AB", 1, "Save Complete | cal.dat=new");
-        row("failed beside a backup", "A\u03a9", 1, kept + "cal.dat.2.bak. | cal.dat=new cal.dat.2.bak=old");
-        row("no backup name free", "AB", 99,
-            "Error #  70 was generated by Marlow VGT Tuner / The file was left as it was: no backup of it could be "
-            "made, as every backup name from ~/cal.dat.bak to ~/cal.dat.99.bak is taken. | cal.dat=old");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("taken"); // backup names taken before, each holding "mine"
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("complete") << "AB" << 1 << "Save Complete | cal.dat=new";
+        QTest::newRow("failed") << "A\u03a9" << 1
+                                << "Error #  5 was generated by Marlow VGT Tuner / Board name character 2, \"\u03a9\" "
+                                   "(U+03A9), has no code in Windows-1252 / The file you saved over is kept as "
+                                   "~/cal.dat.2.bak. | cal.dat=new cal.dat.2.bak=old";
+        QTest::newRow("no backup name free")
+            << "AB" << 99
+            << "Error #  70 was generated by Marlow VGT Tuner / The file was left as it was: no backup of it could be "
+               "made, as every backup name from ~/cal.dat.bak to ~/cal.dat.99.bak is taken. | cal.dat=old";
+        QTest::newRow("full") << "AB" << -1 << "Error #  57 was generated by Marlow VGT Tuner / Device I/O error |";
     }
     void savingOverAFileKeepsItUntilTheNewOneIsWhole()
     {
         QFETCH(QString, name);
         QFETCH(int, taken);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cal.dat"));
+        const QString path = taken < 0 ? QStringLiteral("/dev/full") : dir.filePath(QStringLiteral("cal.dat"));
         const QByteArray old = contents(QStringLiteral(EXAMPLES_DIR "/factory-calibration.dat"));
-        put(path, old);
-        for (int i = 1; i <= taken; ++i)
-            put(path + (i == 1 ? QStringLiteral(".bak") : QStringLiteral(".%1.bak").arg(i)), "mine");
+        for (int i = 0; i <= taken; ++i)
+            put(i ? path + (i == 1 ? QStringLiteral(".bak") : QStringLiteral(".%1.bak").arg(i)) : path,
+                i ? "mine" : old);
         Rig rig;
         rig.window->tables.params().setTextMatrix(BoardName, 1, name);
         rig.dialogs.fileAnswers << path;
         rig.dialogs.yesNoAnswers << true;
         rig.dialogs.onShow = [&](const ShownBox &b) { QVERIFY(b.title != "Error" || !fileIsOpen(path)); };
         rig.window->mnuSave_Click();
-        QString message = rig.dialogs.messages().join(u'|');
-        if (message.contains(u'\r')) // the description between belongs to the error
-            message = message.section(u'\r', 0, 0) + " / " + message.section(u'\r', -1);
-        const QStringList all = QDir(dir.path()).entryList(QDir::Files);
-        QStringList files; // but the taken ones, which are never overwritten nor removed
-        for (const QString &file : all)
+        QStringList files{rig.dialogs.messages().join(u'|').replace(u'\r', " / ").replace(dir.path(), "~"), "|"};
+        for (const QString &file : QDir(dir.path()).entryList(QDir::Files)) // but the taken ones, left alone
             if (const QByteArray bytes = contents(dir.filePath(file)); bytes != "mine")
                 files << file + '=' + (bytes == old ? "old" : "new");
-        QCOMPARE(all.size() - files.size(), taken);
-        QTEST(message.replace(dir.path(), "~") + " | " + files.join(u' '), "outcome");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size() + 2 - files.size(), qMax(taken, 0));
+        QTEST(files.join(u' '), "outcome");
+    }
+
+    void stepsShowTheirOutcome_data()
+    {
+        QTest::addColumn<QString>("shown");
+        const QString off = "Not Connected / No Module / ";
+        QTest::newRow("connect; &File/Open") << "Open Open file to Program 1 | ";
+        QTest::newRow("connect; &File/Save") << "Save Save Calibration As 1 | ";
+        QTest::newRow("connect; Auto on; Index on; Graph; close")
+            << "Auto checked, Index checked running, frmVGT_Tuner | ";
+        QTest::addRow("connect; help %s; About", "\n") << " | ";
+        QTest::addRow("connect; help %s; About", "\r\n\r\n") << "\r\n\r\n | ";
+        QTest::addRow("connect; help %s; About", "a\n\rb") << "a\r\n\r\nb\r\n | ";
+        QTest::addRow("connect; help %s; About", "one,  two  ,three\n") << "one\r\ntwo\r\nthree\r\n | ";
+        QTest::addRow("connect; help %s; About", " \"a, b\" x,\"\",\"c") << "a, b\r\n\r\nc\r\n | ";
+        QTest::addRow("connect; help %s; About", ",x,") << "\r\nx\r\n\r\n | ";
+        QTest::newRow("About") << off + ", The help file ~/help.txt could not be read: No such file or directory | ";
+        QTest::newRow("left over; Connect") << " | R R-*2 W90 S50 R*35 W77 S50 R S10 R*2";
+        QTest::newRow("PNDX; Connect") << "Connected / PNDX /  | ";
+        QTest::newRow("absent; Connect") << off + "No module found on USB | ";
+        QTest::newRow("connect; absent; Connect") << "Not Connected / KTRM / No module found on USB | ";
+        QTest::newRow("denied; Connect")
+            << off + "Module found but not accessible: install the udev rule (see README) | ";
+        for (const char *command :
+             {"Request", "Test Turbo", "Board Version", "Auto on; Auto tick", "Index on; Index tick"})
+            QTest::addRow("%s", command) << off + ", Board not connected | ";
+        for (const char *command : {"Request", "Test Turbo", "Auto on; Auto tick", "Index on; Index tick"})
+            QTest::addRow("PNDX; connect; %s", command) << "Connected / PNDX / , KTRM not found | ";
+        QTest::newRow("PNDX; connect; Board Version") << "Connected / PNDX / , Board Version 0221 | W72 S50 R";
+        QTest::newRow("connect; Auto on; Disconnect") << off + ", Auto checked running | ";
+        QTest::newRow("connect; Auto on; Disconnect; Auto tick") << off + ", Board not connected | ";
+        QTest::newRow("connect; hold; Auto on; Auto tick") << "Auto checked running | ";
+        QTest::newRow("connect; hold; Index on; Index tick") << "Index checked running | ";
+        QTest::newRow("connect; hold; Connect") << frmVGT_Tuner::busyMessage() + " | ";
+        QTest::newRow("connect; hold; Disconnect") << frmVGT_Tuner::busyMessage() + " | ";
+        QTest::newRow("connect; Test Turbo") << " | W92";
+        QTest::newRow("connect; Board Version: 0A 0B; Board Version: lost") << "Board Version 0A0B | W72 S50 R-";
+        QTest::newRow("connect; Request: 0B B8 2D 00 01 00") << "3000, 45, 0, At Idle | W80 S50 R";
+        QTest::newRow("connect; Request: FF FF 64 FF 00 01") << "65535, 100, 255, Exh Brake Switch On | W80 S50 R";
+        QTest::newRow("connect; Request: 00 00 00 07 02 FF") << "0, 0, 7 | W80 S50 R"; // a switch is on for 1 only
+        const QString inputs = "1234, 33, 12, Exh Brake Switch On";
+        QTest::newRow("connect; Request: 04 D2 21 0C 00 01; Clear") << " | ";
+        QTest::newRow("connect; Auto on; Auto tick: 04 D2 21 0C 00 01")
+            << inputs + ", Auto checked running | W80 S50 R";
+        QTest::newRow("connect; Request: 04 D2 21 0C 00 01; Request: lost") << inputs + " | W80 S50 R-";
+        // Only the last operating point is yellow; one the grids lack stays white.
+        const QString tick = "connect; Index on; Index tick: ", ticked = ", Index checked running | WA0 S50 R";
+        QTest::addRow("%s03 05 00", qPrintable(tick)) << "6,4" + ticked;
+        QTest::addRow("%s03 05 00; Index tick: 10 09 00", qPrintable(tick)) << "6,4" + ticked;
+        QTest::addRow("%s03 05 00; Index tick: 08 10 00", qPrintable(tick)) << "6,4" + ticked;
+        QTest::addRow("%s03 05 00; Index tick: 03 05 01", qPrintable(tick)) << "brake 4" + ticked;
+        QTest::addRow("%s04 09 01; Index tick: 03 C8 01", qPrintable(tick)) << "brake 4, brake 5" + ticked;
+        QTest::addRow("%s0F 0F 00", qPrintable(tick)) << "16,16" + ticked;
+        QTest::addRow("%s00 00 00", qPrintable(tick)) << "1,1" + ticked;
+        QTest::addRow("%s03 05 00; Headings; Index tick: 01 01 00", qPrintable(tick)) << "2,2, 6,4" + ticked;
+        QTest::addRow("%s03 05 00; Index off", qPrintable(tick)) << " | ";
+        QTest::newRow("connect; Index tick: 03 05 00") << " | ";
+
+        QTest::newRow("1; set 4,3=45; click 4,3; type !") << "4,3=45 @4,3 !|";
+        QTest::newRow("1; set 4,3=45; click 4,3; key Backspace") << "4,3=45 @4,3 |45 [45]";
+        QTest::newRow("2; set 0,3=45; click 0,3; type  ") << "0,3=45 @0,3 |45 [45]";
+        QTest::newRow("3; set 2,1=45; click 2,1; dblclick 2,1") << "2,1=45 @2,1 |45 [45]";
+        QTest::newRow("1; drag 5,3 4,2; type 55; key Return") << "4,2=55 4,3=55 5,2=55 5,3=55 @5,3";
+        QTest::newRow("1; drag 4,2 5,3; type 55; key Return") << "4,2=55 4,3=55 5,2=55 5,3=55 @4,2";
+        QTest::newRow("1; set 7,5=45; click 7,5; type 31; key Escape") << "7,5=45 @7,5";
+        QTest::newRow("1; set 7,5=45; click 7,5; type 31; key Return") << "7,5=31 @7,5";
+        QTest::newRow("1; set 7,5=45; click 7,5; type 31; deactivate; key Return") << "7,5=31 @7,5";
+        QTest::newRow("1; click 7,5; type 31; key Down") << "7,5=31 @8,5";
+        QTest::newRow("1; click 16,16; type 5; resize 300 150") << "@16,16 5| shown -1,-1 1x1";
+        QTest::newRow("1; click 3,3; type 5; resize 140 150") << "@3,3 5| shown 0,0 18x15";
+        QTest::newRow("1; click 16,5; type 31; key Down") << "16,5=31 @16,5";
+        QTest::newRow("1; click 1,5; type 31; key Up") << "1,5=31 @1,5";
+        QTest::newRow("1; click 7,1; type 31; key Left") << "7,1=31 @7,1";
+        QTest::newRow("1; click 7,16; type 31; key Right") << "7,16=31 @7,16";
+        QTest::newRow("2; click 0,4; type 31; key Right") << "0,4=31 @0,5";
+        QTest::newRow("2; click 0,4; type 31; key Left") << "0,4=31 @0,3";
+        QTest::newRow("2; click 0,4; type 31; key Up") << "@0,4 31|";
+        QTest::newRow("3; click 1,1; type 31; key Up") << "1,1=31 @0,1";
+        QTest::newRow("3; click 0,1; type 31; key Up") << "0,1=31 @0,1";
+        QTest::newRow("3; click 1,1; type 31; key Down") << "1,1=31 @2,1";
+        QTest::newRow("3; click 2,1; type 31; key Left") << "@2,1 3|1";
+        // Paste puts the last copy where the mouse last went down, cut at the grid's edge.
+        const QString block = "1; set 2,2=2.2; set 2,3=2.3; set 2,4=2.4; set 3,2=3.2; set 3,3=3.3; set 3,4=3.4; "
+                              "drag 2,2 3,4; key Ctrl+C; ";
+        const QString copied = "2,2=2.2 2,3=2.3 2,4=2.4 3,2=3.2 3,3=3.3 3,4=3.4 %1 | 2.2 2.3 2.4/3.2 3.3 3.4";
+        QTest::newRow("1; set 2,2=x; click 2,2; key Ctrl+V") << "2,2=x @2,2";
+        QTest::newRow("1; clip a/bRNd/e; focus; key Ctrl+V") << "1,1=e @1,1 | a b/ d e";
+        QTest::addRow("%stype 5; dblclick 2,2", qPrintable(block)) << copied.arg("@2,2-3,4");
+        QTest::addRow("%sclick 10,5; key Ctrl+V; type 5", qPrintable(block))
+            << copied.arg("10,5=2.2 10,6=2.3 10,7=2.4 11,5=3.2 11,6=3.3 11,7=3.4 @10,5-11,7");
+        QTest::addRow("%sclick 16,15; key Ctrl+V; key Up; type 5", qPrintable(block))
+            << copied.arg("16,15=2.2 16,16=2.3 @15,15 5|");
+        // The commit comes just before a command first reaches the map.
+        const QString edit = "1; connect; empty; set 1,1=45; drag 1,1 2,2; type 7; ";
+        for (const char *command :
+             {"Save", "file cal.dat; Save", "file no/cal.dat; Save", "Open", "file missing.dat; Open"})
+            QTest::addRow("%s%s", qPrintable(edit), command) << "1,1=45 @1,1-2,2 7|";
+        QTest::addRow("%sfile cal.dat; Open", qPrintable(edit)) << "1,1=7 1,2=7 2,1=7 2,2=7 @1,1";
+        QTest::addRow("%s&Receive: lost", qPrintable(edit)) << "1,1=45 @1,1-2,2 7| | 90 00 00 00 00 00 00 00";
+        QTest::addRow("%s&Receive: lost; set 5,5=x", qPrintable(edit)) << "1,1=45 5,5=x @1,1-2,2 7|";
+        const QString axes = "3; set 3,1=800; set 6,1=6; click 4,1; type 250; key Return; ";
+        QTest::addRow("%s1; focus", qPrintable(axes)) << "@1,1";
+        QTest::addRow("%sclick 5,1; type 10; key Return", qPrintable(axes)) << "3,1=800 4,1=250 5,1=10 6,1=6 @6,1";
+        QTest::addRow("%s&Send", qPrintable(edit)) << "1,1=7 1,2=7 2,1=7 2,2=7 @16,16 | 91 07 07 00 00 00 00 00";
+    }
+    void stepsShowTheirOutcome()
+    {
+        Session s(QTest::currentDataTag());
+        QTEST(s.shown(), "shown");
+        QCOMPARE(contents(s.dir.filePath("cal.dat")), "old");
     }
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// What most window tests start from: a main window on virtual time and the virtual module, with scripted dialogs.
+// A main window on virtual time and the virtual module, with scripted dialogs.
 #include "frmvgt_tuner.h"
 #include "misc.h"
 #include "nonblockingusb.h"

@@ -15,12 +15,10 @@ struct ShownBox {
 class ScriptedDialogs final : public Dialogs {
 public:
     QList<ShownBox> shown;
-    QQueue<bool> yesNoAnswers;    // default: No
-    QQueue<QString> inputAnswers; // default: cancelled
-    QQueue<QString> fileAnswers;  // default: cancelled
+    QQueue<bool> yesNoAnswers;                 // default: No
+    QQueue<QString> inputAnswers, fileAnswers; // default: cancelled
     QString clipboard;
-    // Runs while a message box is "open", as a user acting at that moment.
-    std::function<void(const ShownBox &)> onShow;
+    std::function<void(const ShownBox &)> onShow; // runs while the box is "open", as a user acting then
 
     QStringList messages() const
     {
