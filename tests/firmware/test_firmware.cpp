@@ -55,7 +55,7 @@ private slots:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!This plugin does not support )"))); }
 
     // Hex two ways (0: overflow), responses around thresholds, entries rounded half to even, same-millisecond keys.
-    void numbersComeOutExactly()
+    void hexTextKeysAndEntriesGiveExactNumbers()
     {
         QStringList got;
         for (const QString text : {"80000000", "FFFFFFFF", "100000000"})
