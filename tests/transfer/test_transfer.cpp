@@ -24,13 +24,13 @@ private slots:
         QTest::addColumn<QString>("texts");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("back");
-        const QString edges = "255|255|255|255|255|65535|65535|255|255|" + QString(236, u'x'),
+        const QString edges = "255|255|255|255|255|65535|258|255|3|" + QString(236, u'x'),
                       journals = " | R- W90 S50 R*35 W77 S50 R*2 R- W90 S50 R*35 W77 S50 R S10 R";
         row("0 and -1, RPM -255 and -1, an empty name: three setup reports", "0|0|-1|0|-0.5|-255|-1|0|0|",
             QByteArray::fromHex("0000ff0000 7810000000010000 00ff000000000000 0000000000000000"),
             "0|0|255|0|0|1|255|0|0|" + journals + " FAILED");
-        row("255, RPM 65535, 236 characters", edges,
-            QByteArray::fromHex("ffffffffff 78f80000ffff0000ffffffff") + QByteArray(236, 'x') + QByteArray(8, '\0'),
+        row("255, RPM 65535, 236 characters, scaling fields apart", edges,
+            QByteArray::fromHex("ffffffffff 78f80000ffff00000102ff03") + QByteArray(236, 'x') + QByteArray(8, '\0'),
             edges + " | R- W90 S50 R*35 W77 S50 R*31 R- W90 S50 R*35 W77 S50 R S10 R*30 OK");
         row("halves to even, limits wrap, RPM 255 and 256, five characters: four setup reports",
             "0.5|254.5|256|255.5|-257|255|256|1.5|1.6|\u20AC\u0081\u0178\u00A0\u00FF",
