@@ -90,20 +90,20 @@ private slots:
         }
         state += QString::number(g.cellBackColor(2, 3), 16) + ' ' + QString::number(g.cellBackColor(3, 3), 16) + ' ' +
                  QString::number(g.CellBackColor(), 16) + ' ' + g.TextMatrix(2, 3) + g.TextMatrix(3, 0);
-        QCOMPARE(state, QStringLiteral("L11 c c L21 c c c c c c c 2,3 0,0|0 0 0 0 |240 960 0 0 |240 960 240 960 |0 960 "
-                                       "480 1920 |0 100 480 2880 |0 "
-                                       "0 480 2980 |ff123456 ffffffff ff123456 a"));
-        // Per grid at start, and one all fixed: first and last row height and column width, the current cell.
+        QCOMPARE(state, QStringLiteral("L11 c c L21 c c c c c c c 2,3 0,0|0 0 0 0 |240 960 0 0 |240 960 240 960 |"
+                                       "0 960 480 1920 |0 100 480 2880 |0 0 480 2980 |ff123456 ffffffff ff123456 a"));
+        // Per grid at start, and one all fixed: first and last row height and column width, current cell, fixed ones.
         FlexGrid small(1, 1, 1, 1);
         CalibrationTables t;
         SetUpGrids(t);
         QString start;
         for (const FlexGrid *grid : {&t.map(), &t.brake(), &t.params(), &small})
-            for (int v : {grid->RowHeight(0), grid->RowHeight(grid->Rows() - 1), grid->ColWidth(0),
-                          grid->ColWidth(grid->Cols() - 1), grid->Row(), grid->Col()})
+            for (int v :
+                 {grid->RowHeight(0), grid->RowHeight(grid->Rows() - 1), grid->ColWidth(0),
+                  grid->ColWidth(grid->Cols() - 1), grid->Row(), grid->Col(), grid->FixedRows(), grid->FixedCols()})
                 start += QString::number(v) + ' ';
-        QCOMPARE(start,
-                 QStringLiteral("220 220 600 600 1 1 220 220 600 600 0 1 220 220 1400 1200 7 1 240 240 960 960 0 0 "));
+        QCOMPARE(start, QStringLiteral("220 220 600 600 1 1 1 1 220 220 600 600 0 1 0 1 220 220 1400 1200 7 1 0 1 "
+                                       "240 240 960 960 0 0 1 1 "));
     }
 
     // Over "old" in the map and parameters and an edit of "9" on row 1, column 1, the tag's command on its file with
