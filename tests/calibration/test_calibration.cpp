@@ -38,7 +38,7 @@ private slots:
         QTest::newRow("D exponent") << "2.5D2" << 250.0 << "250";
         QTest::newRow("e exponent, leading zeros") << "5e-0002" << 0.05 << "0.05";
         QTest::newRow("hex digits at their edges") << "&hf0aF9A" << 15773594.0 << "15773594";
-        QTest::newRow("hex stops at g") << "&H1g" << 1.0 << "1";
+        QTest::newRow("hex stops at @, just before A") << "&H1@" << 1.0 << "1";
         QTest::newRow("octal stops at 8") << "&O178" << 15.0 << "15";
         QTest::newRow("ampersand alone") << "&5" << 0.0 << "0";
         QTest::newRow("fifteen digits") << "999999999999999" << 999999999999999.0 << "999999999999999";
