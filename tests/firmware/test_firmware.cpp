@@ -153,6 +153,28 @@ private slots:
         QVERIFY(!fw);
     }
 
+    // Closing the main window mid-run leaves the run's window as the last one; closing that ends the process.
+    void tunerEndsWithItsLastWindow()
+    {
+        Rig rig;
+        frmBootloader &fw = *reflash(rig);
+        rig.window->show();
+        NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
+        fw.txtFilename->setText(write(rec("S1", "4000"), QStringLiteral("last.s19")));
+        rig.misc.duringEvents = [&] {
+            rig.window->close();
+            QCoreApplication::processEvents(); // the run's window refuses to close
+        };
+        QTimer::singleShot(0, &fw, [&fw] {
+            fw.cmdProgram->click();
+            fw.close();
+        });
+        // Only when the loop would not end.
+        QTimer::singleShot(10000, rig.window.get(), [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(rig.dialogs.messages(), QStringList{QStringLiteral("Done!!!")});
+    }
+
     void runEndsAsTheModuleTheUserAndTheFileDecide_data()
     {
         QTest::addColumn<QString>("setup");   // a file, "" (dialog cancelled), "unplugged", "held", or six records
