@@ -351,6 +351,7 @@ private slots:
         QTest::newRow("connect; Auto on; Disconnect; Auto tick") << off + ", Board not connected | ";
         QTest::newRow("connect; hold; Auto on; Auto tick") << "Auto checked running | ";
         QTest::newRow("connect; hold; Index on; Index tick") << "Index checked running | ";
+        QTest::newRow("connect; Auto on; Index on; &Receive: lost") << " | R- W90 S50 R-";
         QTest::newRow("connect; hold; Connect") << frmVGT_Tuner::busyMessage() + " | ";
         QTest::newRow("connect; hold; Disconnect") << frmVGT_Tuner::busyMessage() + " | ";
         QTest::newRow("connect; Test Turbo") << " | W92";
@@ -369,6 +370,7 @@ private slots:
         QTest::addRow("%s03 05 00; Index tick: 10 09 00", qPrintable(tick)) << "6,4" + ticked;
         QTest::addRow("%s03 05 00; Index tick: 08 10 00", qPrintable(tick)) << "6,4" + ticked;
         QTest::addRow("%s03 05 00; Index tick: 03 05 01", qPrintable(tick)) << "brake 4" + ticked;
+        QTest::addRow("%s03 05 00; Index tick: 03 05 01; Index tick: 04 06 00", qPrintable(tick)) << "7,5" + ticked;
         QTest::addRow("%s04 09 01; Index tick: 03 C8 01", qPrintable(tick)) << "brake 4, brake 5" + ticked;
         QTest::addRow("%s0F 0F 00", qPrintable(tick)) << "16,16" + ticked;
         QTest::addRow("%s00 00 00", qPrintable(tick)) << "1,1" + ticked;
@@ -405,6 +407,8 @@ private slots:
         const QString copied = "2,2=2.2 2,3=2.3 2,4=2.4 3,2=3.2 3,3=3.3 3,4=3.4 %1 | 2.2 2.3 2.4/3.2 3.3 3.4";
         QTest::newRow("1; set 2,2=x; click 2,2; key Ctrl+V") << "2,2=x @2,2";
         QTest::newRow("1; clip a/bRNd/e; focus; key Ctrl+V") << "1,1=e @1,1 | a b/ d e";
+        QTest::addRow("%sclip x/yR; click 10,5; key Ctrl+V", qPrintable(block))
+            << "2,2=2.2 2,3=2.3 2,4=2.4 3,2=3.2 3,3=3.3 3,4=3.4 10,5=x 10,6=y @10,5-11,6 | x y/";
         QTest::addRow("%stype 5; dblclick 2,2", qPrintable(block)) << copied.arg("@2,2-3,4");
         QTest::addRow("%sclick 10,5; key Ctrl+V; type 5", qPrintable(block))
             << copied.arg("10,5=2.2 10,6=2.3 10,7=2.4 11,5=3.2 11,6=3.3 11,7=3.4 @10,5-11,7");

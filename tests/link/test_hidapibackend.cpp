@@ -46,8 +46,8 @@ template <typename T> T logged(const QString &call, T result)
 } // namespace
 
 extern "C" {
-int hid_init() { return 0; }
-int hid_exit() { return 0; }
+int hid_init() { return logged("init", 0); }
+int hid_exit() { return logged("exit", 0); }
 hid_device_info *hid_enumerate(unsigned short vendor, unsigned short product)
 {
     auto text = [](const QString &t) { return fake.texts.emplace_back(t.toStdWString()).data(); };
@@ -116,6 +116,7 @@ private slots:
         QTest::addColumn<QString>("descriptor");
         QTest::addColumn<QString>("lengths");
         row("bits not a multiple of 8", "7501 9501 8102 7501 9509 9102", "2/3");
+        row("none declared", "", "9/9");
         row("no size yet", "9508 8102 7508 9102", "1/9");
         row("no count yet", "7508 8102 9508 9102", "1/9");
         row("count before size, ID after them", "9505 7504 9102 8102 8501 9503 8102", "4/4");
@@ -181,7 +182,8 @@ private slots:
         USB::Drain();
         fake.calls << hex(USB::InBuffer.data(), 9) + ' ' + QString::number(fake.reads.size());
         hid.reset();
-        QCOMPARE(fake.calls.join(", "), "000000000000000000000000000000000000, enumerate c1ca:ffff, free, " + calls);
+        QCOMPARE(fake.calls.join(", "),
+                 "init, 000000000000000000000000000000000000, enumerate c1ca:ffff, free, " + calls + ", exit");
     }
 
     // A line in the trace for each report written and each read whole, as soon as it has crossed; the transport
@@ -209,9 +211,10 @@ private slots:
         report.fill(0xEE);
         const int got = trace.Read(report);
         fake.calls << QString::number(got) + ' ' + hex(report.data(), 10);
-        QCOMPARE(fake.calls.join(", "), QStringLiteral("enumerate c1ca:ffff, free, open h5, nonblocking 1, enumerate "
-                                                       "c1ca:ffff, free, close, open h4, nonblocking 1, write 9 "
-                                                       "00910001000000000000, read 8 0 *3, 3 004142eeeeeeeeeeeeee"));
+        QCOMPARE(fake.calls.join(", "),
+                 QStringLiteral("init, enumerate c1ca:ffff, free, open h5, nonblocking 1, enumerate "
+                                "c1ca:ffff, free, close, open h4, nonblocking 1, write 9 "
+                                "00910001000000000000, read 8 0 *3, 3 004142eeeeeeeeeeeeee"));
         TracingHidApi lost(hid, clock, dir->filePath(QStringLiteral("no/such/folder/link.trace")));
         USB::UseBackend(&lost);
         QVERIFY(!lost.isOpen() && USB::OpenDevice(QStringLiteral("KTRM")) && USB::WriteReport()); // quietly untraced
