@@ -196,6 +196,8 @@ private slots:
         row("pressed during the last pause", "press 5",
             stopped + twice + " W00*5 S50 R W00*5 S50 R W00 Wt250 | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 0");
         const QString nothing = QStringLiteral(" |  |  | 0 | ");
+        row("a record without data first", write(rec("S1", "4000", "") + rec("S1", "4020"), "empty.s19"),
+            "Done!!! | E W27 Wt250 W00 Wt250 W00*4 S50 R W00*5 S50 R WFF S100 R | 0/4 0/4 0/4 | 004020 | ");
         row("not connected", "unplugged", "Not connected to module." + nothing);
         row("link held", "held", "The module is busy with a transfer. Try again when it has finished." + nothing);
         row("cancelled file dialog", "", "Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19" + nothing);
