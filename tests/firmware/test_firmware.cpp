@@ -98,7 +98,7 @@ private slots:
         const QByteArray bytes = "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20";
         row("32 bytes", rec("S1", "4000", bytes), "", "32/1 0000400020000000:" + QString(bytes));
         row("36 bytes", rec("S1", "4000", bytes + "21222324"), "", line("4000 has more than 32 data bytes."));
-        row("S3 address above 7FFFFFFF", rec("S3", "00004000 7FFFFFFF 80000000"), "",
+        row("S3 address above 7FFFFFFF, a record after it", rec("S3", "00004000 7FFFFFFF 80000000 00004000"), "",
             line("80000000 has an address above 7FFFFFFF, more than the tuner can handle."));
         const QByteArray s4 = "S107400009afAF0000"; // every edge of the hex digits
         // Every line end; then a long line, and a record that straddles the end of the first 64 KiB read.
