@@ -151,6 +151,8 @@ private slots:
         QCOMPARE(fw->txtFilename->text() + QString::number(rig.dialogs.shown.last().filterIndex) +
                      fw->txtFilename->toolTip() + QString::number(fw->txtFilename->minimumWidth()),
                  "/images/new.s192Double-click to choose the S19 file260");
+        QTest::mouseDClick(fw->txtFilename, Qt::LeftButton); // cancelled: the dialog's empty name is taken
+        QVERIFY(fw->txtFilename->text().isEmpty());
         QVERIFY(reflash(rig) == fw && fw->close()); // the same window, until closed
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!fw);
