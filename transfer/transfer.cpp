@@ -148,6 +148,40 @@ QString SendResult::message() const
     return QStringLiteral("Download Complete");
 }
 
+QList<FieldError> Unsendable(const CalibrationTables &t)
+{
+    QList<FieldError> found;
+    auto byteCell = [&found](const FlexGrid &grid, int row, int col, const QString &place) {
+        const QString text = grid.TextMatrix(row, col);
+        const double integer = CellInteger(CellValue(text));
+        if (!ByteField(integer))
+            found.append({place, numberProblem(text, integer, ByteRange)});
+    };
+    for (int r = 1; r <= MapSize; ++r)
+        for (int c = 1; c <= MapSize; ++c)
+            byteCell(t.map(), r, c, QStringLiteral("map row %1, column %2").arg(r).arg(c));
+    for (int c = 1; c <= MapSize; ++c)
+        byteCell(t.brake(), 0, c, QStringLiteral("brake column %1").arg(c));
+    const QList<uint> characters = t.param(BoardName).toUcs4();
+    if (characters.size() > MaxBoardNameLength)
+        found.append({parameterLabel(BoardName), QStringLiteral("it has %1 characters, and the module takes at most %2")
+                                                     .arg(characters.size())
+                                                     .arg(MaxBoardNameLength)});
+    for (ParamRow row : {RpmStart, RpmIncrement}) {
+        const QString text = t.param(row);
+        const double integer = CellInteger(CellValue(text));
+        if (!RpmField(integer))
+            found.append({parameterLabel(row), numberProblem(text, integer, RpmRange)});
+    }
+    for (ParamRow row : {LoadStart, LoadIncrement})
+        byteCell(t.params(), row, ValueColumn, parameterLabel(row));
+    if (characters.size() <= MaxBoardNameLength)
+        for (int i = 0; i < int(characters.size()); ++i)
+            if (!Ansi::Code(char32_t(characters[i])))
+                found.append({parameterLabel(BoardName), characterProblem(i + 1, char32_t(characters[i]))});
+    return found;
+}
+
 SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &beforeLastRead)
 {
     StreamWriter out;

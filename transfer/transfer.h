@@ -5,6 +5,7 @@
 // byte is due, and makes exactly the transport's fixed waits through Misc.
 #include "calibrationtables.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -27,6 +28,11 @@ struct SendResult {
     // What the window shows when the send ends.
     QString message() const;
 };
+
+// Every field Send would stop at, in the order Send reaches them, each with
+// reportsWritten 0: lets a caller refuse a calibration before its first report.
+// Reads the cells where they stand, moving no current cell.
+QList<FieldError> Unsendable(const CalibrationTables &tables);
 
 // Writes the tables block, pauses, then the setup block. The pause between the
 // blocks lets window events run; `beforeLastRead` runs when the send is over
