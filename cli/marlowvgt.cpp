@@ -1,0 +1,485 @@
+#include "marlowvgt.h"
+#include "calibrationfile.h"
+#include "filebackup.h"
+#include "linkcommands.h"
+#include "misc.h"
+#include "nonblockingusb.h"
+#include "startoptions.h"
+#include "tablediff.h"
+#include "transfer.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <map>
+#include <optional>
+
+using namespace MarlowVgt;
+
+namespace {
+
+const QString programName = QStringLiteral("marlow-vgt");
+// The numbers the transport opens the module by.
+constexpr int ModuleVendorId = 49610;
+constexpr int ModuleProductId = 65535;
+const QString udevHint = QStringLiteral("install the udev rule (see README)");
+
+const QString exitTable = QStringLiteral("Exit status:\n"
+                                         "  0  done\n"
+                                         "  1  differences found, or refused (a field the module cannot carry, "
+                                         "the wrong board)\n"
+                                         "  2  usage: a bad command, option or argument, or a file that cannot be "
+                                         "read or written\n"
+                                         "  3  no module: none found, or one this user may not open\n"
+                                         "  4  the link failed: the module stopped answering\n");
+
+// The transport opens the first matching device every time; --instance picks
+// another one for the whole run.
+class PinnedInstance final : public UsbHidApi {
+public:
+    PinnedInstance(UsbHidApi &inner, int instance) : m_inner(inner) { m_inner.SetInstance(instance); }
+    void SetInstance(int) override {}
+    int Open(int vendorId, int productId, const char *manufacturer, const char *serial, const char *deviceName,
+             int getReportLengths) override
+    {
+        return m_inner.Open(vendorId, productId, manufacturer, serial, deviceName, getReportLengths);
+    }
+    void GetReportLengths(int *inputLength, int *outputLength) override
+    {
+        m_inner.GetReportLengths(inputLength, outputLength);
+    }
+    int Write(ConstReportBuffer report) override { return m_inner.Write(report); }
+    int Read(ReportBuffer report) override { return m_inner.Read(report); }
+    OpenProblem LastOpenProblem() const override { return m_inner.LastOpenProblem(); }
+    std::vector<DeviceInfo> Enumerate(int vendorId, int productId) override
+    {
+        return m_inner.Enumerate(vendorId, productId);
+    }
+
+private:
+    UsbHidApi &m_inner;
+};
+
+// The transport is process-wide: a run hands it back empty, whichever way it ends.
+struct TransportInUse {
+    explicit TransportInUse(UsbHidApi &api) { NonBlockingUSB::UseBackend(&api); }
+    ~TransportInUse() { NonBlockingUSB::UseBackend(nullptr); }
+    TransportInUse(const TransportInUse &) = delete;
+    TransportInUse &operator=(const TransportInUse &) = delete;
+};
+
+struct Session {
+    Context &context;
+    const QCommandLineParser &parser;
+    QStringList arguments; // the command's own, after its name
+    bool json = false;
+    QString board; // the board that answered
+
+    int fail(int code, const QString &message)
+    {
+        context.err << programName << ": " << message << '\n';
+        context.err.flush();
+        return code;
+    }
+    void progress(const QString &what)
+    {
+        if (context.errIsTerminal) {
+            context.err << what << "...\n";
+            context.err.flush();
+        }
+    }
+    // Text as it is, or the JSON object on one line.
+    void result(const QString &text, const QJsonObject &object)
+    {
+        if (json)
+            context.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+        else
+            context.out << text;
+    }
+};
+
+struct Command {
+    QString name;
+    QString arguments; // as the usage line shows them
+    QString summary;
+    bool needsLink;
+    void (*addOptions)(QCommandLineParser &);
+    int (*run)(Session &);
+};
+
+// Opens the module as Connect does, the KTRM first and then the PNDX.
+int connect(Session &s, bool needKtrm)
+{
+    using Problem = UsbHidApi::OpenProblem;
+    Problem ktrm = Problem::None;
+    if (NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"))) {
+        s.board = QStringLiteral("KTRM");
+    } else {
+        ktrm = NonBlockingUSB::Backend()->LastOpenProblem();
+        if (NonBlockingUSB::OpenDevice(QStringLiteral("PNDX")))
+            s.board = QStringLiteral("PNDX");
+    }
+    if (s.board.isEmpty()) {
+        const bool denied =
+            ktrm == Problem::NotPermitted || NonBlockingUSB::Backend()->LastOpenProblem() == Problem::NotPermitted;
+        return s.fail(NoModule, denied ? QStringLiteral("Module found but not accessible: ") + udevHint
+                                       : QStringLiteral("No module found on USB"));
+    }
+    NonBlockingUSB::Connected = true;
+    NonBlockingUSB::Drain();
+    if (needKtrm && s.board != QLatin1String("KTRM"))
+        return s.fail(DifferencesOrRefused, QStringLiteral("KTRM not found"));
+    return Done;
+}
+
+QString fileProblem(const QString &path, const FileError &error)
+{
+    return QStringLiteral("%1: %2 (error %3)").arg(path, error.description).arg(error.number);
+}
+
+// Reads a calibration file as Open does into tables set up as the window's.
+int load(Session &s, const QString &path, CalibrationTables &tables)
+{
+    SetUpGrids(tables);
+    QFile file(path);
+    FileError error = CalibrationFile::openForReading(file);
+    if (!error)
+        error = CalibrationFile::read(tables, file);
+    return error ? s.fail(Usage, fileProblem(path, error)) : Done;
+}
+
+// Writes as Save does: a file already there waits beside it as a copy until
+// the new content is on the disk, and is not touched when no copy can be made.
+int save(Session &s, CalibrationTables &tables, const QString &path)
+{
+    const bool existed = QFileInfo::exists(path);
+    QFile file(path);
+    FileError error = CalibrationFile::openForWriting(file);
+    std::optional<FileBackup> backup;
+    if (!error && file.size() > 0) {
+        backup.emplace(QFileInfo(path).absoluteFilePath());
+        error = backup->made() ? CalibrationFile::recreate(file)
+                               : FileError{CalibrationFile::PermissionDenied,
+                                           QStringLiteral("The file was left as it was: no backup of it could be "
+                                                          "made, as %1.")
+                                               .arg(backup->problem())};
+    }
+    if (!error)
+        error = CalibrationFile::write(tables, file);
+    if (!error && !(backup ? backup->release(file) : file.flush()))
+        error = CalibrationFile::error(CalibrationFile::DeviceIoError);
+    if (error && backup && backup->made())
+        error.description += QStringLiteral(" The file you saved over is kept as %1.").arg(backup->path());
+    file.close();
+    if (error && !existed)
+        file.remove(); // nothing half-written is left where there was nothing
+    return error ? s.fail(Usage, fileProblem(path, error)) : Done;
+}
+
+void noOptions(QCommandLineParser &) {}
+
+int runList(Session &s)
+{
+    const auto devices = NonBlockingUSB::Backend()->Enumerate(ModuleVendorId, ModuleProductId);
+    if (devices.empty())
+        return s.fail(NoModule, QStringLiteral("No module found on USB"));
+    std::map<std::string, int> instances; // Open counts each device name apart
+    QString text;
+    QJsonArray modules;
+    for (const auto &device : devices) {
+        const int instance = instances[device.product]++;
+        const QString board = QString::fromStdString(device.product);
+        const QString path = QString::fromStdString(device.path);
+        text += QStringLiteral("%1  %2  %3  %4\n")
+                    .arg(instance)
+                    .arg(board, path,
+                         device.mayOpen ? QStringLiteral("may open") : QStringLiteral("may not open: ") + udevHint);
+        modules.append(
+            QJsonObject{{"instance", instance}, {"board", board}, {"path", path}, {"mayOpen", device.mayOpen}});
+    }
+    s.result(text, {{"modules", modules}});
+    return Done;
+}
+
+int runVersion(Session &s)
+{
+    if (const int code = connect(s, false))
+        return code;
+    const BoardVersion version = RequestBoardVersion(s.context.misc);
+    auto hex = [](std::uint8_t b) { return QStringLiteral("%1").arg(int(b), 2, 16, QLatin1Char('0')).toUpper(); };
+    const QString text = QStringLiteral("Board Version ") + hex(version.major) + hex(version.minor);
+    s.result(text + u'\n', {{"board", s.board}, {"major", version.major}, {"minor", version.minor}, {"text", text}});
+    return Done;
+}
+
+// A receive that stopped short says so; nothing that came is kept.
+int receiveFailed(Session &s, const Transfer::ReceiveResult &result, const QString &what)
+{
+    const QString message =
+        result.message().isEmpty() ? QStringLiteral("The module did not answer.") : result.message();
+    return s.fail(LinkFailed, message + u' ' + what);
+}
+
+int runReceive(Session &s)
+{
+    const QString path = s.arguments[0];
+    if (const int code = connect(s, true))
+        return code;
+    CalibrationTables tables;
+    SetUpGrids(tables);
+    s.progress(QStringLiteral("Receiving the calibration"));
+    const Transfer::ReceiveResult received = Transfer::Receive(tables, s.context.misc);
+    if (received.outcome != Transfer::ReceiveResult::Complete)
+        return receiveFailed(s, received, path + QStringLiteral(" was not written."));
+    UpdateAxisHeadings(tables);
+    if (const int code = save(s, tables, path))
+        return code;
+    s.result(QStringLiteral("Save Complete\n"), {{"file", path}, {"boardName", tables.param(BoardName)}});
+    return Done;
+}
+
+// The Verify exchange; on a mismatch a Receive names every differing field.
+int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString text)
+{
+    s.progress(QStringLiteral("Verifying"));
+    const bool same = Transfer::Verify(file, s.context.misc);
+    const QString verdict = same ? QStringLiteral("Verified OK") : QStringLiteral("Verified FAILED");
+    json.insert("verified", same);
+    text += verdict + u'\n';
+    if (same) {
+        s.result(text, json);
+        return Done;
+    }
+    CalibrationTables module;
+    SetUpGrids(module);
+    const Transfer::ReceiveResult received = Transfer::Receive(module, s.context.misc);
+    if (received.outcome != Transfer::ReceiveResult::Complete) {
+        s.result(text, json);
+        return receiveFailed(s, received, QStringLiteral("The differing fields are unknown."));
+    }
+    UpdateAxisHeadings(module);
+    const auto differences = TableDiff::diff(file, module);
+    json.insert("differences", TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
+    s.result(text + TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module")), json);
+    return DifferencesOrRefused;
+}
+
+int runSend(Session &s)
+{
+    CalibrationTables tables;
+    if (const int code = load(s, s.arguments[0], tables))
+        return code;
+    // The whole file is checked before the first report: a send that stopped
+    // part-way would leave the module with half of each calibration.
+    const QList<Transfer::FieldError> refused = Transfer::Unsendable(tables);
+    if (!refused.isEmpty()) {
+        QJsonArray fields;
+        for (const Transfer::FieldError &field : refused) {
+            s.context.err << programName << ": " << field.place << ": " << field.problem << '\n';
+            fields.append(QJsonObject{{"field", field.place}, {"problem", field.problem}});
+        }
+        if (s.json)
+            s.result({}, {{"sent", false}, {"refused", fields}});
+        return s.fail(DifferencesOrRefused, QStringLiteral("Nothing was sent to the module. Correct the values "
+                                                           "and send again."));
+    }
+    if (const int code = connect(s, true))
+        return code;
+    s.progress(QStringLiteral("Sending ") + s.arguments[0]);
+    const Transfer::SendResult sent = Transfer::Send(tables, s.context.misc);
+    if (!sent.complete())
+        return s.fail(DifferencesOrRefused, sent.message());
+    const QString text = sent.message() + u'\n';
+    const QJsonObject json{{"sent", true}, {"message", sent.message()}};
+    if (!s.parser.isSet(QStringLiteral("verify"))) {
+        s.result(text, json);
+        return Done;
+    }
+    return verifyAgainst(s, tables, json, text);
+}
+
+int runVerify(Session &s)
+{
+    CalibrationTables tables;
+    if (const int code = load(s, s.arguments[0], tables))
+        return code;
+    if (const int code = connect(s, true))
+        return code;
+    return verifyAgainst(s, tables, {}, {});
+}
+
+int runDiff(Session &s)
+{
+    CalibrationTables first, second;
+    if (const int code = load(s, s.arguments[0], first))
+        return code;
+    if (const int code = load(s, s.arguments[1], second))
+        return code;
+    const auto differences = TableDiff::diff(first, second);
+    s.result(TableDiff::toText(differences, s.arguments[0], s.arguments[1]),
+             {{"differences", TableDiff::toJson(differences, QStringLiteral("a"), QStringLiteral("b"))}});
+    return differences.isEmpty() ? Done : DifferencesOrRefused;
+}
+
+const Command commands[] = {
+    {QStringLiteral("list"),
+     {},
+     QStringLiteral("The modules present and whether this user may open them."),
+     true,
+     noOptions,
+     runList},
+    {QStringLiteral("version"),
+     {},
+     QStringLiteral("The board version, as Board Version shows it."),
+     true,
+     noOptions,
+     runVersion},
+    {QStringLiteral("receive"), QStringLiteral("FILE.dat"),
+     QStringLiteral("The module's calibration into FILE.dat, as Save writes it after a Receive."), true, noOptions,
+     runReceive},
+    {QStringLiteral("send"), QStringLiteral("FILE.dat"),
+     QStringLiteral("FILE.dat into the module; refused before the first report if a field cannot be carried."), true,
+     [](QCommandLineParser &p) {
+         p.addOption({QStringLiteral("verify"), QStringLiteral("Verify the module against the file afterwards.")});
+     },
+     runSend},
+    {QStringLiteral("verify"), QStringLiteral("FILE.dat"),
+     QStringLiteral("Compares the module with FILE.dat and names every differing field."), true, noOptions, runVerify},
+    {QStringLiteral("diff"), QStringLiteral("A.dat B.dat"),
+     QStringLiteral("Names every field in which two calibration files differ; no module needed."), false, noOptions,
+     runDiff},
+};
+
+const Command *find(const QString &name)
+{
+    for (const Command &command : commands)
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+void addCommonOptions(QCommandLineParser &parser)
+{
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("instance"),
+                      QStringLiteral("Use module <n> of several that answer to the same board name; 0 is the first."),
+                      QStringLiteral("n"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Write the result as JSON, for scripts.")});
+    StartOptions::add(parser);
+}
+
+// Qt's option list, without its usage line, which names the test runner in tests.
+QString optionsText(const QCommandLineParser &parser)
+{
+    const QString help = parser.helpText();
+    const qsizetype from = help.indexOf(QLatin1String("Options:"));
+    const qsizetype to = help.indexOf(QLatin1String("\nArguments:"));
+    return help.mid(from, to < 0 ? -1 : to - from + 1);
+}
+
+QString mainHelp(const QCommandLineParser &parser)
+{
+    QString text = QStringLiteral("Usage: %1 [options] <command> [arguments]\n"
+                                  "Reads, writes, checks and compares the calibration of a Marlow variable-geometry "
+                                  "turbo controller.\n\nCommands:\n")
+                       .arg(programName);
+    for (const Command &command : commands)
+        text += QStringLiteral("  %1 %2\n").arg(command.name, -8).arg(command.summary);
+    text += QStringLiteral("  help     The help of a command: help <command>.\n\n");
+    return text + optionsText(parser) + u'\n' + exitTable;
+}
+
+QString commandHelp(const Command &command, const QCommandLineParser &parser)
+{
+    return QStringLiteral("Usage: %1 [options] %2 %3\n%4\n\n")
+               .arg(programName, command.name, command.arguments, command.summary) +
+           optionsText(parser) + u'\n' + exitTable;
+}
+
+int usage(Context &context, const QString &message)
+{
+    context.err << programName << ": " << message << '\n';
+    context.err.flush();
+    return Usage;
+}
+
+// A bare --simulate before the command's name takes the default board, as
+// one before the end or another option does.
+QStringList normalised(QStringList args)
+{
+    for (qsizetype i = 0; i + 1 < args.size(); ++i)
+        if ((args[i] == QLatin1String("--simulate") || args[i] == QLatin1String("-simulate")) && find(args[i + 1]))
+            args[i] = QStringLiteral("--simulate=ktrm");
+    return StartOptions::normalised(args);
+}
+
+} // namespace
+
+int runMarlowVgt(const QStringList &rawArgs, Context &context)
+{
+    const QStringList args = normalised(rawArgs);
+    // First pass: the common options and the command's name; whatever follows
+    // the name is the command's, read in the second pass.
+    QCommandLineParser first;
+    addCommonOptions(first);
+    first.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!first.parse(args))
+        return usage(context, first.errorText());
+    QStringList words = first.positionalArguments();
+    bool help = first.isSet(QStringLiteral("help")) || first.isSet(QStringLiteral("help-all"));
+    if (words.value(0) == QLatin1String("help")) {
+        help = true;
+        words.removeFirst();
+    }
+    if (first.isSet(QStringLiteral("version")) && words.isEmpty()) {
+        context.out << programName << ' ' << MARLOW_VERSION << '\n';
+        return Done;
+    }
+    if (words.isEmpty()) {
+        if (!help)
+            return usage(context, QStringLiteral("no command given; %1 --help lists them").arg(programName));
+        context.out << mainHelp(first);
+        return Done;
+    }
+    const Command *command = find(words[0]);
+    if (!command)
+        return usage(context, QStringLiteral("unknown command %1; %2 --help lists them").arg(words[0], programName));
+
+    QCommandLineParser parser;
+    addCommonOptions(parser);
+    command->addOptions(parser);
+    if (!parser.parse(args))
+        return usage(context, parser.errorText());
+    if (help || parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        context.out << commandHelp(*command, parser);
+        return Done;
+    }
+    Session session{context, parser, parser.positionalArguments(), parser.isSet(QStringLiteral("json")), {}};
+    session.arguments.removeFirst();
+    const qsizetype wanted = command->arguments.isEmpty() ? 0 : command->arguments.count(u' ') + 1;
+    if (session.arguments.size() != wanted)
+        return usage(context, QStringLiteral("%1 takes %2; %3 help %1 tells more")
+                                  .arg(command->name, wanted ? command->arguments : QStringLiteral("no arguments"),
+                                       programName));
+    bool numeric = false;
+    const int instance = parser.value(QStringLiteral("instance")).toInt(&numeric);
+    if (!numeric || instance < 0)
+        return usage(context, QStringLiteral("--instance takes a number from 0, not ") +
+                                  parser.value(QStringLiteral("instance")));
+    const StartOptions::Choice choice = StartOptions::readOptions(parser);
+    if (!choice.error.isEmpty())
+        return usage(context, choice.error);
+    if (!command->needsLink)
+        return command->run(session);
+
+    StartOptions::Link link(choice, context.misc, context.device);
+    if (!link.link())
+        return usage(context, link.error());
+    PinnedInstance pinned(*link.link(), instance);
+    const TransportInUse transport(pinned);
+    return command->run(session);
+}

@@ -1,0 +1,33 @@
+# Runs marlow-vgt as a script would and checks the exact exit status and the
+# first line it prints for each case: arguments | status | line.
+set(cases
+  "--version|0|marlow-vgt 2.21"
+  "--help|0|Usage: marlow-vgt [options] <command> [arguments]"
+  "--simulate,list|0|0  KTRM  virtual  may open"
+  "--simulate,receive,${WORK}/received.dat|0|Save Complete"
+  "diff,${WORK}/received.dat,${EXAMPLES}/factory-calibration.dat|0|No differences"
+  "--simulate,send,--verify,${EXAMPLES}/towing-calibration.dat|0|Download Complete"
+  "list,--bogus|2|marlow-vgt: Unknown option 'bogus'."
+  "--simulate,--instance,1,version|3|marlow-vgt: No module found on USB"
+  "--simulate=pndx,verify,${EXAMPLES}/factory-calibration.dat|1|marlow-vgt: KTRM not found")
+foreach(case IN LISTS cases)
+  string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|(.*)$" matched "${case}")
+  string(REPLACE "," ";" args "${CMAKE_MATCH_1}")
+  set(status "${CMAKE_MATCH_2}")
+  set(line "${CMAKE_MATCH_3}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY ${TOOL} ${args}
+                  RESULT_VARIABLE got OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 20)
+  string(REGEX REPLACE "\n.*" "" first "${out}${err}")
+  if(NOT got STREQUAL status OR NOT first STREQUAL line)
+    message(FATAL_ERROR "marlow-vgt ${args}: status ${got}, first line '${first}'; expected ${status}, '${line}'")
+  endif()
+endforeach()
+
+execute_process(COMMAND readelf -d ${TOOL} OUTPUT_VARIABLE dynamic RESULT_VARIABLE got)
+if(NOT got EQUAL 0 OR NOT dynamic MATCHES "Qt6Core")
+  message(FATAL_ERROR "readelf -d ${TOOL} failed or lists no Qt6Core: ${got}")
+endif()
+string(REGEX MATCHALL "NEEDED[^\n]*\\[[^]]*(Qt6Gui|Qt6Widgets|Qt6OpenGL|libGL|libEGL|libOpenGL)[^]]*\\]" display "${dynamic}")
+if(display)
+  message(FATAL_ERROR "marlow-vgt needs display libraries: ${display}")
+endif()

@@ -1,0 +1,231 @@
+// marlow-vgt in-process, on the virtual module and virtual time.
+#include "calibrationfile.h"
+#include "journal.h"
+#include "marlowvgt.h"
+#include "misc.h"
+#include "virtualmodule.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString examples = QStringLiteral(EXAMPLES_DIR "/");
+
+enum Setup { Ktrm, Pndx, Absent, Denied, Unplug2, Unplug3 };
+
+struct Run {
+    int code = -1;
+    QString out, err, journal;
+};
+
+Run marlowVgt(const QStringList &args, Setup setup = Ktrm)
+{
+    Journal journal;
+    VirtualMisc misc(&journal);
+    VirtualModule module(misc, setup == Pndx ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
+    module.setJournal(&journal);
+    module.faults.absent = setup == Absent;
+    module.faults.denied = setup == Denied;
+    module.faults.unplugAtWrite = setup == Unplug2 ? 2 : setup == Unplug3 ? 3 : 0;
+    Run run;
+    QTextStream out(&run.out), err(&run.err);
+    MarlowVgt::Context context{out, err, misc, &module, false};
+    run.code = runMarlowVgt(QStringList{QStringLiteral("marlow-vgt")} + args, context);
+    out.flush();
+    err.flush();
+    run.journal = journal.summary();
+    return run;
+}
+
+// The factory calibration with the cells named changed, as a file.
+QString changedFactory(const QString &path, const QList<std::tuple<int, int, int, QString>> &cells)
+{
+    CalibrationTables tables;
+    SetUpGrids(tables);
+    QFile in(examples + QStringLiteral("factory-calibration.dat")), out(path);
+    in.open(QIODevice::ReadOnly);
+    CalibrationFile::read(tables, in);
+    FlexGrid *grids[] = {&tables.map(), &tables.brake(), &tables.params()};
+    for (const auto &[grid, row, col, text] : cells)
+        grids[grid]->setTextMatrix(row, col, text);
+    out.open(QIODevice::WriteOnly);
+    CalibrationFile::write(tables, out);
+    return path;
+}
+
+} // namespace
+
+class TestMarlowVgt : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString few, bad;
+
+private slots:
+    void initTestCase()
+    {
+        few = changedFactory(dir.filePath(QStringLiteral("few.dat")),
+                             {{0, 3, 5, QStringLiteral("99")}, {1, 0, 16, QStringLiteral("7")}, {2, 2, 1, "250"}});
+        bad = changedFactory(dir.filePath(QStringLiteral("bad.dat")), {{0, 1, 2, QStringLiteral("300")},
+                                                                       {1, 0, 16, QStringLiteral("-1")},
+                                                                       {2, RpmStart, 1, QStringLiteral("70000")},
+                                                                       {2, LoadIncrement, 1, QStringLiteral("256")}});
+    }
+
+    void eachCommandAnswersWithItsTextExitCodeAndJournal_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("journal");
+        auto row = [](const char *name, const QStringList &args, Setup setup, int code, const QString &out,
+                      const QString &err, const QString &journal) {
+            QTest::newRow(name) << args << int(setup) << code << out << err << journal;
+        };
+        const QString received = " R- W90 S50 R*35 W77 S50 R S10 R*2", verified = "R-*2 W90 S50 R*35 W77 S50 R*3";
+        const QString send = "R- W91 W19 W14 W1C W14 W1E W14 W20 W14 W22 W14 W24 W14 W27 W14 W29 W14 W2B W14 W2D "
+                             "W14 W30 W14 W32 W14 W34 W14 W36 W14 W38 W14 W3B W14 W5D W07 S50 R Wt2000 W78 W00 W6F "
+                             "W00 S50 R";
+        const QString noModule = "marlow-vgt: No module found on USB";
+        row("version", {"version"}, Ktrm, 0, "Board Version 0221", "", "R- W72 S50 R");
+        row("version json", {"--json", "version"}, Pndx, 0,
+            R"({"board":"PNDX","major":2,"minor":33,"text":"Board Version 0221"})", "", "R- W72 S50 R");
+        row("version no module", {"version"}, Absent, 3, "", noModule, "");
+        row("version denied", {"version"}, Denied, 3, "",
+            "marlow-vgt: Module found but not accessible: install the udev rule (see README)", "");
+        row("list", {"list"}, Ktrm, 0, "0  KTRM  virtual  may open", "", "");
+        row("list json", {"list", "--json"}, Pndx, 0,
+            R"({"modules":[{"board":"PNDX","instance":0,"mayOpen":true,"path":"virtual"}]})", "", "");
+        row("list denied", {"list"}, Denied, 0, "0  KTRM  virtual  may not open: install the udev rule (see README)",
+            "", "");
+        row("list none", {"list"}, Absent, 3, "", noModule, "");
+        row("receive on the other board", {"receive", "x.dat"}, Pndx, 1, "", "marlow-vgt: KTRM not found", "R-");
+        row("receive cut", {"receive", "CUT"}, Unplug2, 4, "",
+            "marlow-vgt: Receive stopped: the module did not send its axis scaling. The map, brake row and limits "
+            "show the module's values; the axis scaling and board name are as they were. Receive again to read the "
+            "whole calibration. CUT was not written.",
+            "R-*2 W90 S50 R*35 W77 S50 R-");
+        row("send refused", {"send", "BAD", "--json"}, Ktrm, 1,
+            R"({"refused":[{"field":"map row 1, column 2","problem":"it holds 300, outside the range 0 to 255"},)"
+            R"({"field":"brake column 16","problem":"it holds -1, outside the range 0 to 255"},)"
+            R"({"field":"RPM Start","problem":"it holds 70000, outside the range -255 to 65535"},)"
+            R"({"field":"LOAD Increment","problem":"it holds 256, outside the range 0 to 255"}],"sent":false})",
+            "marlow-vgt: map row 1, column 2: it holds 300, outside the range 0 to 255\n"
+            "marlow-vgt: brake column 16: it holds -1, outside the range 0 to 255\n"
+            "marlow-vgt: RPM Start: it holds 70000, outside the range -255 to 65535\n"
+            "marlow-vgt: LOAD Increment: it holds 256, outside the range 0 to 255\n"
+            "marlow-vgt: Nothing was sent to the module. Correct the values and send again.",
+            "");
+        row("send", {"send", "FEW"}, Ktrm, 0, "Download Complete", "", send);
+        row("send verify", {"send", "FEW", "--verify"}, Ktrm, 0, "Download Complete\nVerified OK", "",
+            send + " R- W90 S50 R*35 W77 S50 R*3");
+        row("verify", {"verify", "FEW"}, Ktrm, 1,
+            "Verified FAILED\nmap row 3, column 5 (RPM 1400, load 16%): file 99, module 33\nbrake column 16: file 7, "
+            "module 90\nMax Boost: file 250, module 200\n3 differences",
+            "", verified + received);
+        row("verify json", {"verify", "FEW", "--json"}, Ktrm, 1,
+            R"({"differences":[{"column":5,"field":"map","file":"99","load":"16%","module":"33","row":3,"rpm":"1400"},)"
+            R"({"column":16,"field":"brake","file":"7","module":"90"},)"
+            R"({"field":"parameter","file":"250","module":"200","name":"Max Boost"}],"verified":false})",
+            "", verified + received);
+        row("verify cut", {"verify", "FEW"}, Unplug3, 4, "Verified FAILED",
+            "marlow-vgt: The module did not answer. The differing fields are unknown.", verified + " R- W90 S50 R-");
+        row("diff", {"diff", "FACTORY", "FEW"}, Absent, 1,
+            "map row 3, column 5 (RPM 1400, load 16%): FACTORY 33, FEW 99\nbrake column 16: FACTORY 90, FEW 7\n"
+            "Max Boost: FACTORY 200, FEW 250\n3 differences",
+            "", "");
+        row("diff json", {"diff", "FACTORY", "FEW", "--json"}, Absent, 1,
+            R"({"differences":[{"a":"33","b":"99","column":5,"field":"map","load":"16%","row":3,"rpm":"1400"},)"
+            R"({"a":"90","b":"7","column":16,"field":"brake"},)"
+            R"({"a":"200","b":"250","field":"parameter","name":"Max Boost"}]})",
+            "", "");
+        row("diff missing", {"diff", "FACTORY", "none.dat"}, Absent, 2, "",
+            "marlow-vgt: none.dat: File not found (error 53)", "");
+        row("no command", {}, Ktrm, 2, "", "marlow-vgt: no command given; marlow-vgt --help lists them", "");
+        row("unknown option", {"list", "--bogus"}, Ktrm, 2, "", "marlow-vgt: Unknown option 'bogus'.", "");
+        row("bad instance", {"list", "--instance", "-1"}, Ktrm, 2, "",
+            "marlow-vgt: --instance takes a number from 0, not -1", "");
+    }
+    void eachCommandAnswersWithItsTextExitCodeAndJournal()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, setup);
+        const QString cut = dir.filePath("cut.dat"), factory = examples + "factory-calibration.dat";
+        args.replaceInStrings("FEW", few).replaceInStrings("BAD", bad).replaceInStrings("CUT", cut);
+        const Run run = marlowVgt(args.replaceInStrings("FACTORY", factory), Setup(setup));
+        auto named = [&](QString text) {
+            return text.replace(few, "FEW").replace(cut, "CUT").replace(factory, "FACTORY");
+        };
+        // Every line printed ends with a line feed, the last one included.
+        QTEST(named(run.out).chopped(run.out.isEmpty() ? 0 : 1), "out");
+        QTEST(named(run.err).chopped(run.err.isEmpty() ? 0 : 1), "err");
+        QVERIFY(run.out.isEmpty() || run.out.endsWith(u'\n'));
+        QVERIFY(run.err.isEmpty() || run.err.endsWith(u'\n'));
+        QTEST(run.journal, "journal");
+        QTEST(run.code, "code");
+    }
+
+    // The file is whole or as it was: a file already there waits beside it until the new one is written.
+    void receiveWritesWhatSaveWritesAfterAReceive_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<QString>("after"); // the example the file equals, or none
+        QTest::newRow("new file") << QByteArray() << int(Ktrm) << "factory-calibration.dat";
+        QTest::newRow("over a file") << QByteArray("old") << int(Ktrm) << "factory-calibration.dat";
+        QTest::newRow("cut, new file") << QByteArray() << int(Unplug2) << "";
+        QTest::newRow("cut, over a file") << QByteArray("old") << int(Unplug2) << "";
+    }
+    void receiveWritesWhatSaveWritesAfterAReceive()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, after);
+        QFETCH(int, setup);
+        const QString path = dir.filePath(QStringLiteral("received.dat"));
+        QFile file(path), example(examples + after);
+        file.remove();
+        QVERIFY(before.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(before) == 3));
+        file.close();
+        QCOMPARE(marlowVgt({QStringLiteral("receive"), path}, Setup(setup)).code, after.isEmpty() ? 4 : 0);
+        QCOMPARE(file.open(QIODevice::ReadOnly), !before.isEmpty() || !after.isEmpty());
+        QCOMPARE(file.readAll(), example.open(QIODevice::ReadOnly) ? example.readAll() : before);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("received*")}).size(), int(file.exists()));
+    }
+
+    void helpOfACommandIsTheSameAskedEitherWay()
+    {
+        const Run asked = marlowVgt({QStringLiteral("help"), QStringLiteral("send")});
+        QCOMPARE(marlowVgt({QStringLiteral("send"), QStringLiteral("--help")}).out, asked.out);
+        QCOMPARE(asked.code, 0);
+        QVERIFY(asked.out.startsWith("Usage: marlow-vgt [options] send FILE.dat\nFILE.dat into the module; refused "
+                                     "before the first report if a field cannot be carried.\n\nOptions:\n"));
+        QVERIFY(asked.out.contains("  --verify            Verify the module against the file afterwards.\n"));
+        QVERIFY(asked.out.endsWith("Exit status:\n  0  done\n  1  differences found, or refused (a field the "
+                                   "module cannot carry, the wrong board)\n  2  usage: a bad command, option or "
+                                   "argument, or a file that cannot be read or written\n  3  no module: none "
+                                   "found, or one this user may not open\n  4  the link failed: the module "
+                                   "stopped answering\n"));
+    }
+
+    void diffOfTheTwoExamplesNamesEveryDifferingField()
+    {
+        Run run = marlowVgt(
+            {QStringLiteral("diff"), examples + "factory-calibration.dat", examples + "towing-calibration.dat"},
+            Absent);
+        QCOMPARE(run.code, 1);
+        const QStringList lines = run.out.replace(examples, QString()).split(u'\n');
+        QCOMPARE(lines.size(), 275);
+        QCOMPARE(lines.first(), "map row 1, column 1 (RPM 0, load 0): factory-calibration.dat 30, "
+                                "towing-calibration.dat 25");
+        QCOMPARE(lines.mid(272), QStringList({"Board Name: factory-calibration.dat Marlow VGT, "
+                                              "towing-calibration.dat Marlow VGT Tow",
+                                              "273 differences", ""}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMarlowVgt)
+#include "test_marlowvgt.moc"
