@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -76,6 +77,7 @@ struct Session {
     const QCommandLineParser &parser;
     QStringList arguments; // the command's own, after its name
     bool json = false;
+    bool instanceChosen = false;
     QString board; // the board that answered
 
     int fail(int code, const QString &message)
@@ -127,6 +129,17 @@ int connect(Session &s, bool needKtrm)
             ktrm == Problem::NotPermitted || NonBlockingUSB::Backend()->LastOpenProblem() == Problem::NotPermitted;
         return s.fail(NoModule, denied ? QStringLiteral("Module found but not accessible: ") + udevHint
                                        : QStringLiteral("No module found on USB"));
+    }
+    // With two alike on the bus, which one answered is chance: a script must say.
+    if (!s.instanceChosen) {
+        const auto devices = NonBlockingUSB::Backend()->Enumerate(ModuleVendorId, ModuleProductId);
+        const auto alike = std::count_if(devices.begin(), devices.end(),
+                                         [&s](const auto &device) { return device.product == s.board.toStdString(); });
+        if (alike > 1)
+            return s.fail(Usage, QStringLiteral("%1 modules answer as %2: choose one with --instance (%3 list shows "
+                                                "them)")
+                                     .arg(alike)
+                                     .arg(s.board, programName));
     }
     NonBlockingUSB::Connected = true;
     NonBlockingUSB::Drain();
@@ -458,7 +471,12 @@ int runMarlowVgt(const QStringList &rawArgs, Context &context)
         context.out << commandHelp(*command, parser);
         return Done;
     }
-    Session session{context, parser, parser.positionalArguments(), parser.isSet(QStringLiteral("json")), {}};
+    Session session{context,
+                    parser,
+                    parser.positionalArguments(),
+                    parser.isSet(QStringLiteral("json")),
+                    parser.isSet(QStringLiteral("instance")),
+                    {}};
     session.arguments.removeFirst();
     const qsizetype wanted = command->arguments.isEmpty() ? 0 : command->arguments.count(u' ') + 1;
     if (session.arguments.size() != wanted)
