@@ -38,7 +38,8 @@ const QString exitTable = QStringLiteral("Exit status:\n"
                                          "  4  the link failed: the module stopped answering\n");
 
 // The transport opens the first matching device every time; --instance picks
-// another one for the whole run.
+// another one for the whole run. Notes whether the last read found a report,
+// which the version exchange does not look at.
 class PinnedInstance final : public UsbHidApi {
 public:
     PinnedInstance(UsbHidApi &inner, int instance) : m_inner(inner) { m_inner.SetInstance(instance); }
@@ -53,12 +54,19 @@ public:
         m_inner.GetReportLengths(inputLength, outputLength);
     }
     int Write(ConstReportBuffer report) override { return m_inner.Write(report); }
-    int Read(ReportBuffer report) override { return m_inner.Read(report); }
+    int Read(ReportBuffer report) override
+    {
+        const int length = m_inner.Read(report);
+        lastReadFound = length > 0;
+        return length;
+    }
     OpenProblem LastOpenProblem() const override { return m_inner.LastOpenProblem(); }
     std::vector<DeviceInfo> Enumerate(int vendorId, int productId) override
     {
         return m_inner.Enumerate(vendorId, productId);
     }
+
+    bool lastReadFound = false;
 
 private:
     UsbHidApi &m_inner;
@@ -78,7 +86,8 @@ struct Session {
     QStringList arguments; // the command's own, after its name
     bool json = false;
     bool instanceChosen = false;
-    QString board; // the board that answered
+    QString board;                        // the board that answered
+    const PinnedInstance *link = nullptr; // while a command holds the module
 
     int fail(int code, const QString &message)
     {
@@ -222,6 +231,8 @@ int runVersion(Session &s)
     if (const int code = connect(s, false))
         return code;
     const BoardVersion version = RequestBoardVersion(s.context.misc);
+    if (!s.link->lastReadFound)
+        return s.fail(LinkFailed, QStringLiteral("The module did not answer."));
     auto hex = [](std::uint8_t b) { return QStringLiteral("%1").arg(int(b), 2, 16, QLatin1Char('0')).toUpper(); };
     const QString text = QStringLiteral("Board Version ") + hex(version.major) + hex(version.minor);
     s.result(text + u'\n', {{"board", s.board}, {"major", version.major}, {"minor", version.minor}, {"text", text}});
@@ -239,6 +250,9 @@ int receiveFailed(Session &s, const Transfer::ReceiveResult &result, const QStri
 int runReceive(Session &s)
 {
     const QString path = s.arguments[0];
+    // A folder that is not there is told before the module is asked for anything.
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        return s.fail(Usage, fileProblem(path, CalibrationFile::error(CalibrationFile::PathNotFound)));
     if (const int code = connect(s, true))
         return code;
     CalibrationTables tables;
@@ -499,5 +513,6 @@ int runMarlowVgt(const QStringList &rawArgs, Context &context)
         return usage(context, link.error());
     PinnedInstance pinned(*link.link(), instance);
     const TransportInUse transport(pinned);
+    session.link = &pinned;
     return command->run(session);
 }
