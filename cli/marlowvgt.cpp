@@ -37,6 +37,14 @@ const QString exitTable = QStringLiteral("Exit status:\n"
                                          "  3  no module: none found, or one this user may not open\n"
                                          "  4  the link failed: the module stopped answering\n");
 
+// The one place where an exchange's result becomes an exit code.
+int exitCodeFor(const Transfer::ReceiveResult &result)
+{
+    return result.outcome == Transfer::ReceiveResult::Complete ? Done : LinkFailed;
+}
+int exitCodeFor(const Transfer::SendResult &result) { return result.complete() ? Done : DifferencesOrRefused; }
+int exitCodeFor(bool verified) { return verified ? Done : DifferencesOrRefused; }
+
 // The transport opens the first matching device every time; --instance picks
 // another one for the whole run. Notes whether the last read found a report,
 // which the version exchange does not look at.
@@ -244,7 +252,7 @@ int receiveFailed(Session &s, const Transfer::ReceiveResult &result, const QStri
 {
     const QString message =
         result.message().isEmpty() ? QStringLiteral("The module did not answer.") : result.message();
-    return s.fail(LinkFailed, message + u' ' + what);
+    return s.fail(exitCodeFor(result), message + u' ' + what);
 }
 
 int runReceive(Session &s)
@@ -259,7 +267,7 @@ int runReceive(Session &s)
     SetUpGrids(tables);
     s.progress(QStringLiteral("Receiving the calibration"));
     const Transfer::ReceiveResult received = Transfer::Receive(tables, s.context.misc);
-    if (received.outcome != Transfer::ReceiveResult::Complete)
+    if (exitCodeFor(received) != Done)
         return receiveFailed(s, received, path + QStringLiteral(" was not written."));
     UpdateAxisHeadings(tables);
     if (const int code = save(s, tables, path))
@@ -278,12 +286,12 @@ int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString
     text += verdict + u'\n';
     if (same) {
         s.result(text, json);
-        return Done;
+        return exitCodeFor(same);
     }
     CalibrationTables module;
     SetUpGrids(module);
     const Transfer::ReceiveResult received = Transfer::Receive(module, s.context.misc);
-    if (received.outcome != Transfer::ReceiveResult::Complete) {
+    if (exitCodeFor(received) != Done) {
         s.result(text, json);
         return receiveFailed(s, received, QStringLiteral("The differing fields are unknown."));
     }
@@ -291,7 +299,7 @@ int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString
     const auto differences = TableDiff::diff(file, module);
     json.insert("differences", TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
     s.result(text + TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module")), json);
-    return DifferencesOrRefused;
+    return exitCodeFor(same);
 }
 
 int runSend(Session &s)
@@ -317,8 +325,8 @@ int runSend(Session &s)
         return code;
     s.progress(QStringLiteral("Sending ") + s.arguments[0]);
     const Transfer::SendResult sent = Transfer::Send(tables, s.context.misc);
-    if (!sent.complete())
-        return s.fail(DifferencesOrRefused, sent.message());
+    if (exitCodeFor(sent) != Done)
+        return s.fail(exitCodeFor(sent), sent.message());
     const QString text = sent.message() + u'\n';
     const QJsonObject json{{"sent", true}, {"message", sent.message()}};
     if (!s.parser.isSet(QStringLiteral("verify"))) {
