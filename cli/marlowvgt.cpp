@@ -430,8 +430,9 @@ QString mainHelp(const QCommandLineParser &parser)
 
 QString commandHelp(const Command &command, const QCommandLineParser &parser)
 {
-    return QStringLiteral("Usage: %1 [options] %2 %3\n%4\n\n")
-               .arg(programName, command.name, command.arguments, command.summary) +
+    const QString arguments = command.arguments.isEmpty() ? QString() : u' ' + command.arguments;
+    return QStringLiteral("Usage: %1 [options] %2%3\n%4\n\n")
+               .arg(programName, command.name, arguments, command.summary) +
            optionsText(parser) + u'\n' + exitTable;
 }
 
@@ -470,7 +471,7 @@ int runMarlowVgt(const QStringList &rawArgs, Context &context)
         help = true;
         words.removeFirst();
     }
-    if (first.isSet(QStringLiteral("version")) && words.isEmpty()) {
+    if (first.isSet(QStringLiteral("version")) || (words.size() > 1 && words.contains(QLatin1String("--version")))) {
         context.out << programName << ' ' << MARLOW_VERSION << '\n';
         return Done;
     }
