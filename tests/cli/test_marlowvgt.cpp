@@ -172,6 +172,8 @@ private slots:
             "", "");
         row("receive into no folder", {"receive", "none/x.dat"}, Ktrm, 2, "",
             "marlow-vgt: none/x.dat: Path not found (error 76)", "");
+        row("diff examples", {"diff", "FACTORY", "TOWING"}, Absent, 1,
+            "...FACTORY Marlow VGT, " + examples + "towing-calibration.dat Marlow VGT Tow\n273 differences", "", "");
         row("diff missing", {"diff", "FACTORY", "none.dat"}, Absent, 2, "",
             "marlow-vgt: none.dat: File not found (error 53)", "");
         row("no command", {}, Ktrm, 2, "", "marlow-vgt: no command given; marlow-vgt --help lists them", "");
@@ -184,14 +186,21 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, setup);
         const QString cut = dir.filePath("cut.dat"), factory = examples + "factory-calibration.dat";
-        args.replaceInStrings("FEW", few).replaceInStrings("BAD", bad).replaceInStrings("CUT", cut);
+        args.replaceInStrings("FEW", few)
+            .replaceInStrings("BAD", bad)
+            .replaceInStrings("CUT", cut)
+            .replaceInStrings("TOWING", examples + "towing-calibration.dat");
         const Run run = marlowVgt(args.replaceInStrings("FACTORY", factory), Setup(setup));
         QVERIFY(!QFile::exists(cut)); // a receive cut short leaves no file behind
         auto named = [&](QString text) {
             return text.replace(few, "FEW").replace(cut, "CUT").replace(factory, "FACTORY");
         };
         // Every line printed ends with a line feed, the last one included.
-        QTEST(named(run.out).chopped(run.out.isEmpty() ? 0 : 1), "out");
+        QFETCH(QString, out); // "...": only the end is given
+        if (out.startsWith("..."))
+            QVERIFY2(named(run.out).endsWith(out.mid(3) + '\n'), qPrintable(run.out.right(200)));
+        else
+            QCOMPARE(named(run.out).chopped(run.out.isEmpty() ? 0 : 1), out);
         QTEST(named(run.err).chopped(run.err.isEmpty() ? 0 : 1), "err");
         QVERIFY(run.out.isEmpty() || run.out.endsWith(u'\n'));
         QVERIFY(run.err.isEmpty() || run.err.endsWith(u'\n'));
@@ -233,18 +242,6 @@ private slots:
                                    "argument, or a file that cannot be read or written\n  3  no module: none "
                                    "found, or one this user may not open\n  4  the link failed: the module "
                                    "stopped answering\n"));
-    }
-
-    void diffOfTheTwoExamplesNamesEveryDifferingField()
-    {
-        Run run =
-            marlowVgt({"diff", examples + "factory-calibration.dat", examples + "towing-calibration.dat"}, Absent);
-        QCOMPARE(run.code, 1);
-        const QStringList lines = run.out.replace(examples, QString()).split(u'\n');
-        QCOMPARE(lines.size(), 275);
-        QCOMPARE(lines.mid(272), QStringList({"Board Name: factory-calibration.dat Marlow VGT, "
-                                              "towing-calibration.dat Marlow VGT Tow",
-                                              "273 differences", ""}));
     }
 };
 
