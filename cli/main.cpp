@@ -1,19 +1,58 @@
-// marlow-vgt: builds the real context (the terminal, the wall clock, hidapi)
-// around the in-process entry point.
+// marlow-vgt: builds the real context (the terminal, the wall clock, hidapi,
+// the signals) around the in-process entry point.
 #include "marlowvgt.h"
 #include "misc.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
+#include <termios.h>
 #include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t interruptRequested = 0;
+
+// Async-signal-safe: only the flag. The handler is reset after the first
+// signal, so a second Ctrl+C ends the process at once.
+void onInterrupt(int) { interruptRequested = 1; }
+
+// A line from standard input; when that is a terminal, typed without echo.
+QString readHidden()
+{
+    termios saved{};
+    const bool terminal = ::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    char line[64] = {};
+    const bool got = std::fgets(line, sizeof line, stdin) != nullptr;
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr);
+    }
+    const QString entry = got ? QString::fromLocal8Bit(line).trimmed() : QString();
+    std::fill(std::begin(line), std::end(line), '\0');
+    return entry;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     QTextStream out(stdout);
     QTextStream err(stderr);
     RealMisc misc;
-    MarlowVgt::Context context{out, err, misc, nullptr, ::isatty(STDERR_FILENO) == 1};
+    MarlowVgt::Context context{out, err, misc, nullptr, ::isatty(STDERR_FILENO) == 1, &interruptRequested, readHidden};
     const int code = runMarlowVgt(QCoreApplication::arguments(), context);
     out.flush();
     err.flush();

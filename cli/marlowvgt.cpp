@@ -2,8 +2,10 @@
 #include "calibrationfile.h"
 #include "filebackup.h"
 #include "linkcommands.h"
+#include "liveinputs.h"
 #include "misc.h"
 #include "nonblockingusb.h"
+#include "operatingpoint.h"
 #include "startoptions.h"
 #include "tablediff.h"
 #include "transfer.h"
@@ -35,7 +37,9 @@ const QString exitTable = QStringLiteral("Exit status:\n"
                                          "  2  usage: a bad command, option or argument, or a file that cannot be "
                                          "read or written\n"
                                          "  3  no module: none found, or one this user may not open\n"
-                                         "  4  the link failed: the module stopped answering\n");
+                                         "  4  the link failed: the module stopped answering\n"
+                                         "  5  interrupted (Ctrl+C or SIGTERM): the message says what the module "
+                                         "now holds\n");
 
 // The one place where an exchange's result becomes an exit code.
 int exitCodeFor(const Transfer::ReceiveResult &result)
@@ -97,6 +101,7 @@ struct Session {
     QString board;                        // the board that answered
     const PinnedInstance *link = nullptr; // while a command holds the module
 
+    bool interrupted() const { return context.interrupt && *context.interrupt; }
     int fail(int code, const QString &message)
     {
         context.err << programName << ": " << message << '\n';
@@ -323,10 +328,22 @@ int runSend(Session &s)
     }
     if (const int code = connect(s, true))
         return code;
+    if (s.interrupted())
+        return s.fail(Interrupted, QStringLiteral("Interrupted: nothing was sent to the module."));
     s.progress(QStringLiteral("Sending ") + s.arguments[0]);
+    // Ctrl+C does not cut a send: the map means something only under its own
+    // axis scaling, so a module left with the new tables and the old setup
+    // would run cells at the wrong engine speed and load. The 2 s to the end
+    // of the setup block are the price of a module that holds one calibration.
     const Transfer::SendResult sent = Transfer::Send(tables, s.context.misc);
     if (exitCodeFor(sent) != Done)
         return s.fail(exitCodeFor(sent), sent.message());
+    if (s.interrupted())
+        return s.fail(Interrupted, QStringLiteral("Interrupted: the module holds all of %1, as a send is never cut "
+                                                  "part-way.%2")
+                                       .arg(s.arguments[0], s.parser.isSet(QStringLiteral("verify"))
+                                                                ? QStringLiteral(" It was not verified.")
+                                                                : QString()));
     const QString text = sent.message() + u'\n';
     const QJsonObject json{{"sent", true}, {"message", sent.message()}};
     if (!s.parser.isSet(QStringLiteral("verify"))) {
@@ -359,6 +376,105 @@ int runDiff(Session &s)
     return differences.isEmpty() ? Done : DifferencesOrRefused;
 }
 
+// One row of the log, as text, CSV and JSON.
+struct LogRow {
+    qint64 ms;
+    LiveInputs in;
+    OperatingPoint at;
+
+    QString seconds() const { return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0')); }
+    QString cell() const
+    {
+        return at.brake ? QStringLiteral("brake column %1").arg(at.col + 1)
+                        : QStringLiteral("map row %1, column %2").arg(at.row + 1).arg(at.col + 1);
+    }
+    QString text() const
+    {
+        auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+        return QStringLiteral("%1 %2 %3 %4  %5 %6  %7\n")
+            .arg(seconds(), 8)
+            .arg(in.rpm, 6)
+            .arg(in.load, 6)
+            .arg(in.user, 5)
+            .arg(onOff(in.atIdle), -7)
+            .arg(onOff(in.exhaustBrake), -12)
+            .arg(cell());
+    }
+    QString csv() const
+    {
+        return QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8,%9\n")
+            .arg(seconds(), in.rpm, in.load, in.user)
+            .arg(int(in.atIdle))
+            .arg(int(in.exhaustBrake))
+            .arg(at.brake ? QStringLiteral("brake") : QStringLiteral("map"),
+                 at.brake ? QString() : QString::number(at.row + 1))
+            .arg(at.col + 1);
+    }
+    QJsonObject json() const
+    {
+        QJsonObject cellObject{{"grid", at.brake ? "brake" : "map"}, {"column", at.col + 1}};
+        if (!at.brake)
+            cellObject.insert("row", at.row + 1);
+        return {{"time", double(ms) / 1000}, {"rpm", in.rpm.toInt()}, {"load", in.load.toInt()},
+                {"user", in.user.toInt()},   {"atIdle", in.atIdle},   {"exhaustBrake", in.exhaustBrake},
+                {"cell", cellObject}};
+    }
+};
+
+// The inputs and the operating point every interval, paced from the log's
+// start so the rows do not drift; the sleeps are cut so Ctrl+C is seen soon.
+int runLog(Session &s)
+{
+    constexpr int MinIntervalMs = 2 * LinkCommand::ReplyWaitMs, LongestSleepMs = 250;
+    bool ok = false;
+    const QString intervalText = s.parser.value(QStringLiteral("interval"));
+    const int interval = intervalText.toInt(&ok);
+    if (!ok || interval < MinIntervalMs)
+        return s.fail(
+            Usage,
+            QStringLiteral("--interval takes milliseconds from %1, not %2").arg(MinIntervalMs).arg(intervalText));
+    const QString durationText = s.parser.value(QStringLiteral("duration"));
+    const double duration = durationText.isEmpty() ? 0 : durationText.toDouble(&ok);
+    if (!durationText.isEmpty() && (!ok || !(duration > 0 && duration < 1e9)))
+        return s.fail(Usage, QStringLiteral("--duration takes seconds above 0, not %1").arg(durationText));
+    if (const int code = connect(s, true))
+        return code;
+    // Rows go straight to the file, one write each, so a kill loses none. A
+    // file already there is never written over: the name may be a calibration's.
+    QFile csv(s.parser.value(QStringLiteral("csv")));
+    if (!csv.fileName().isEmpty()) {
+        if (!csv.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return s.fail(Usage,
+                          QStringLiteral("%1: %2").arg(
+                              csv.fileName(),
+                              csv.exists() ? QStringLiteral("the file is there already; the log writes only a new file")
+                                           : csv.errorString()));
+        csv.write("time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n");
+    }
+    if (!s.json)
+        s.context.out << "  time s    RPM load %  user  at idle exh brake     cell\n";
+    Misc &misc = s.context.misc;
+    const qint64 start = misc.Now();
+    const qint64 end = duration > 0 ? qint64(duration * 1000) : -1;
+    for (qint64 due = 0; end < 0 || due < end; due += interval) {
+        for (qint64 now = misc.Now() - start; now < due && !s.interrupted(); now = misc.Now() - start)
+            misc.Sleep(int(std::min<qint64>(due - now, LongestSleepMs)));
+        if (s.interrupted())
+            break;
+        LogRow row{misc.Now() - start, RequestInputs(misc), {}};
+        const bool inputsCame = s.link->lastReadFound;
+        row.at = RequestOperatingPoint(misc);
+        if (!inputsCame || !s.link->lastReadFound)
+            return s.fail(LinkFailed, QStringLiteral("The module stopped answering."));
+        if (csv.isOpen() && csv.write(row.csv().toUtf8()) < 0)
+            return s.fail(Usage, QStringLiteral("%1: %2").arg(csv.fileName(), csv.errorString()));
+        s.result(row.text(), row.json());
+        s.context.out.flush();
+    }
+    // Without a duration Ctrl+C is the way a log ends; with one, it cuts the log short.
+    return s.interrupted() && end >= 0 ? s.fail(Interrupted, QStringLiteral("Interrupted: the log ends early.")) : Done;
+}
+
 const Command commands[] = {
     {QStringLiteral("list"),
      {},
@@ -386,6 +502,19 @@ const Command commands[] = {
     {QStringLiteral("diff"), QStringLiteral("A.dat B.dat"),
      QStringLiteral("Names every field in which two calibration files differ; no module needed."), false, noOptions,
      runDiff},
+    {QStringLiteral("log"),
+     {},
+     QStringLiteral("The live inputs and the map cell in use, a row each interval, until the duration or Ctrl+C."),
+     true,
+     [](QCommandLineParser &p) {
+         p.addOption({QStringLiteral("csv"),
+                      QStringLiteral("Also write the rows to the new file <file>, each as it is taken."),
+                      QStringLiteral("file")});
+         p.addOption({QStringLiteral("interval"), QStringLiteral("Take a row every <ms> milliseconds (from 100)."),
+                      QStringLiteral("ms"), QStringLiteral("300")});
+         p.addOption({QStringLiteral("duration"), QStringLiteral("Stop after <s> seconds."), QStringLiteral("s")});
+     },
+     runLog},
 };
 
 const Command *find(const QString &name)

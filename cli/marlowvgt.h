@@ -5,6 +5,8 @@
 // touches a display.
 #include <QStringList>
 #include <QTextStream>
+#include <csignal>
+#include <functional>
 
 class Misc;
 class UsbHidApi;
@@ -17,7 +19,8 @@ namespace MarlowVgt {
 //   2  usage: a bad command, option or argument, or a file that cannot be read or written
 //   3  no module: none found, or one this user may not open
 //   4  the link failed: the module stopped answering
-enum ExitCode { Done = 0, DifferencesOrRefused = 1, Usage = 2, NoModule = 3, LinkFailed = 4 };
+//   5  interrupted (Ctrl+C or SIGTERM): the message says what the module now holds
+enum ExitCode { Done = 0, DifferencesOrRefused = 1, Usage = 2, NoModule = 3, LinkFailed = 4, Interrupted = 5 };
 
 struct Context {
     QTextStream &out; // results: text, or JSON with --json
@@ -27,6 +30,11 @@ struct Context {
     // null means hidapi's.
     UsbHidApi *device = nullptr;
     bool errIsTerminal = false;
+    // Set by the signal handler, and only read here: a command looks at it
+    // where it may stop without leaving the module half-written.
+    const volatile std::sig_atomic_t *interrupt = nullptr;
+    // The response to the reflash key, typed without echo; empty when none came.
+    std::function<QString()> readResponse;
 };
 
 } // namespace MarlowVgt

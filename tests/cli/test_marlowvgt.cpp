@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <utility>
@@ -37,16 +38,37 @@ struct TwoModules final : UsbHidApi {
     }
 };
 
+// The virtual clock, raising the interrupt flag once it reaches `at`, as Ctrl+C would.
+struct Interrupting final : Misc {
+    VirtualMisc &clock;
+    qint64 at;
+    volatile std::sig_atomic_t flag = at <= 0;
+    Interrupting(VirtualMisc &c, qint64 when) : clock(c), at(when) {}
+    qint64 Now() const override { return clock.Now(); }
+    void Sleep(int ms) override { clock.Sleep(ms), raise(); }
+    void Wait(int ms) override { clock.Wait(ms), raise(); }
+    void raise()
+    {
+        if (Now() >= at)
+            flag = 1;
+    }
+    void DoEvents() override { clock.DoEvents(); }
+};
+
 struct Run {
     int code = -1;
     QString out, err, journal;
 };
 
-Run marlowVgt(const QStringList &args, Setup setup = Ktrm)
+// An argument "@ms" interrupts the run when the virtual clock reaches ms.
+Run marlowVgt(QStringList args, Setup setup = Ktrm)
 {
     Journal journal;
-    VirtualMisc misc(&journal);
-    VirtualModule module(misc, setup == Pndx ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
+    VirtualMisc clock(&journal);
+    const auto at = args.filter(QRegularExpression("^@"));
+    Interrupting misc(clock, at.isEmpty() ? 1 << 30 : at[0].mid(1).toInt());
+    args.removeAll(at.value(0));
+    VirtualModule module(clock, setup == Pndx ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
     module.setJournal(&journal);
     module.faults.absent = setup == Absent;
     module.faults.denied = setup == Denied;
@@ -54,7 +76,8 @@ Run marlowVgt(const QStringList &args, Setup setup = Ktrm)
     TwoModules two;
     Run run;
     QTextStream out(&run.out), err(&run.err);
-    MarlowVgt::Context context{out, err, misc, setup == TwoKtrm ? &two : static_cast<UsbHidApi *>(&module), false};
+    MarlowVgt::Context context{out,   err,        misc, setup == TwoKtrm ? &two : static_cast<UsbHidApi *>(&module),
+                               false, &misc.flag, {}};
     run.code = runMarlowVgt(QStringList{QStringLiteral("marlow-vgt")} + args, context);
     out.flush();
     err.flush();
@@ -170,6 +193,46 @@ private slots:
             R"({"a":"90","b":"7","column":16,"field":"brake"},)"
             R"({"a":"200","b":"250","field":"parameter","name":"Max Boost"}]})",
             "", "");
+        const QString head = "  time s    RPM load %  user  at idle exh brake     cell\n",
+                      idle = "  on      off           map row 1, column 1",
+                      row0 = "   0.000    750      6    25" + idle;
+        const QString logRow = "W80 S50 R WA0 S50 R",
+                      toCtrlC = "R- W80 S50 R WA0 S50 R S200 " + logRow + " S200 " + logRow;
+        row("log of a drive", {"log", "--interval", "4000", "--duration", "28"}, Ktrm, 0,
+            head + row0 + "\n   4.000    756      6    25" + idle +
+                "\n   8.000   1691     79    59  off     off           map row 13, column 6\n"
+                "  12.000   1712     53    41  off     off           map row 10, column 6\n"
+                "  16.000   2942    100    53  off     off           map row 16, column 12\n"
+                "  20.000   2810      0    92  on      on            brake column 11\n"
+                "  24.000   1719      0    92  on      on            brake column 6",
+            "", "R- " + QString(logRow + " S250*15 S150 ").repeated(6) + logRow);
+        row("log json", {"log", "--json", "--interval", "12000", "--duration", "24.1"}, Ktrm, 0,
+            R"({"atIdle":true,"cell":{"column":1,"grid":"map","row":1},"exhaustBrake":false,"load":6,"rpm":750,)"
+            R"("time":0,"user":25})"
+            "\n"
+            R"({"atIdle":false,"cell":{"column":6,"grid":"map","row":10},"exhaustBrake":false,"load":53,"rpm":1712,)"
+            R"("time":12,"user":41})"
+            "\n"
+            R"({"atIdle":true,"cell":{"column":6,"grid":"brake"},"exhaustBrake":true,"load":0,"rpm":1719,"time":24,)"
+            R"("user":92})",
+            "", "R- " + QString(logRow + " S250*47 S150 ").repeated(2) + logRow);
+        const QString threeRows =
+            head + row0 + "\n   0.300    744      6    25" + idle + "\n   0.600    754      6    25" + idle;
+        row("log to Ctrl+C", {"log", "@700"}, Ktrm, 0, threeRows, "", toCtrlC);
+        row("log cut by Ctrl+C", {"log", "--duration", "3", "@700"}, Ktrm, 5, threeRows,
+            "marlow-vgt: Interrupted: the log ends early.", toCtrlC);
+        row("log unplugged", {"log"}, Unplug3, 4, head + row0, "marlow-vgt: The module stopped answering.",
+            "R- " + logRow + " S200 W80 S50 R- WA0 S50 R-");
+        row("log too often", {"log", "--interval", "99"}, Ktrm, 2, "",
+            "marlow-vgt: --interval takes milliseconds from 100, not 99", "");
+        row("log for no time", {"log", "--duration", "0"}, Ktrm, 2, "",
+            "marlow-vgt: --duration takes seconds above 0, not 0", "");
+        row("send Ctrl+C first", {"send", "FEW", "@0"}, Ktrm, 5, "",
+            "marlow-vgt: Interrupted: nothing was sent to the module.", "R-");
+        row("send Ctrl+C", {"send", "FEW", "--verify", "@50"}, Ktrm, 5, "",
+            "marlow-vgt: Interrupted: the module holds all of FEW, as a send is never cut part-way. It was not "
+            "verified.",
+            send);
         row("receive into no folder", {"receive", "none/x.dat"}, Ktrm, 2, "",
             "marlow-vgt: none/x.dat: Path not found (error 76)", "");
         row("diff examples", {"diff", "FACTORY", "TOWING"}, Absent, 1,
@@ -230,6 +293,25 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("received*")}), QStringList{"received.dat"});
     }
 
+    // Each row is in the file when the next is taken; a second log never writes over the first.
+    void logWritesEveryRowToANewFileAsItIsTaken()
+    {
+        const QString path = dir.filePath(QStringLiteral("log.csv"));
+        const QStringList args{"log", "--csv", path, "--interval", "4000", "--duration", "28", "@16100"};
+        QCOMPARE(marlowVgt(args).code, 5);
+        const QByteArray csv = "time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n"
+                               "0.000,750,6,25,1,0,map,1,1\n4.000,756,6,25,1,0,map,1,1\n8.000,1691,79,59,0,0,map,13,6\n"
+                               "12.000,1712,53,41,0,0,map,10,6\n16.000,2942,100,53,0,0,map,16,12\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), csv);
+        const Run again = marlowVgt(args);
+        QCOMPARE(again.err, "marlow-vgt: " + path + ": the file is there already; the log writes only a new file\n");
+        QCOMPARE(again.code, 2);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), csv);
+    }
+
     void helpOfACommandIsTheSameAskedEitherWay()
     {
         const Run asked = marlowVgt({QStringLiteral("help"), QStringLiteral("send")});
@@ -241,7 +323,8 @@ private slots:
                                    "module cannot carry, the wrong board)\n  2  usage: a bad command, option or "
                                    "argument, or a file that cannot be read or written\n  3  no module: none "
                                    "found, or one this user may not open\n  4  the link failed: the module "
-                                   "stopped answering\n"));
+                                   "stopped answering\n  5  interrupted (Ctrl+C or SIGTERM): the message says "
+                                   "what the module now holds\n"));
     }
 };
 
