@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     RealMisc misc;
-    MarlowVgt::Context context{out, err, misc, nullptr, ::isatty(STDERR_FILENO) == 1, &interruptRequested, readHidden};
+    MarlowVgt::Context context{out,        err, misc, nullptr, ::isatty(STDERR_FILENO) == 1, &interruptRequested,
+                               readHidden, {}};
     const int code = runMarlowVgt(QCoreApplication::arguments(), context);
     out.flush();
     err.flush();

@@ -6,6 +6,8 @@
 #include "misc.h"
 #include "nonblockingusb.h"
 #include "operatingpoint.h"
+#include "programmingrun.h"
+#include "reflashaccess.h"
 #include "startoptions.h"
 #include "tablediff.h"
 #include "transfer.h"
@@ -16,6 +18,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QTime>
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -475,6 +479,147 @@ int runLog(Session &s)
     return s.interrupted() && end >= 0 ? s.fail(Interrupted, QStringLiteral("Interrupted: the log ends early.")) : Done;
 }
 
+// The firmware window's part in a programming run, on a terminal: the
+// window's fields come from the options, its messages become lines.
+class FlashView final : public ProgrammingView {
+public:
+    FlashView(Session &s, const QString &image, const AddressWindow &window) : m_s(s), m_image(image), m_window(window)
+    {
+    }
+    QString imageFileName() override { return m_image; }
+    AddressWindow addressWindow() override { return m_window; }
+    void showAddress(const QString &) override { ++shown; }
+    int progressMaximum() const override { return m_maximum; }
+    void setProgressMaximum(int maximum) override
+    {
+        m_maximum = maximum;
+        sending = true; // the run sets the range once the file has passed its checks
+    }
+    int progressValue() const override { return m_value; }
+    void setProgressValue(int value) override
+    {
+        m_value = value;
+        if (!m_s.context.errIsTerminal || !sending || m_maximum <= 0)
+            return;
+        const int filled = int(qint64(value) * 40 / m_maximum);
+        m_s.context.err << "\r[" << QString(filled, u'#') << QString(40 - filled, u'.') << "] " << value << '/'
+                        << m_maximum << (value == 0 ? "\n" : "");
+        m_s.context.err.flush();
+    }
+    void message(const QString &text) override
+    {
+        if (stopping)
+            return; // the run was stopped by us, not by a second "Program"
+        linkLost = linkLost || text == QLatin1String("USB timeout");
+        done = text == QLatin1String("Done!!!");
+        if (!done) {
+            m_s.context.err << programName << ": " << text << '\n';
+            m_s.context.err.flush();
+        }
+    }
+    QString linkRefusal() const override { return {}; }
+    void holdLink(bool) override {}
+
+    int shown = 0; // records whose header went out
+    bool sending = false, stopping = false, linkLost = false, done = false;
+
+private:
+    Session &m_s;
+    QString m_image;
+    AddressWindow m_window;
+    int m_maximum = 0, m_value = 0;
+};
+
+// The run's waits, where the window would take a second press of "Program":
+// Ctrl+C stops the run there, between records, never inside one.
+class StopOnInterrupt final : public Misc {
+public:
+    StopOnInterrupt(Session &s, std::function<void(bool started)> stop) : m_s(s), m_stop(std::move(stop)) {}
+    qint64 Now() const override { return m_s.context.misc.Now(); }
+    void Sleep(int ms) override { m_s.context.misc.Sleep(ms); }
+    void Wait(int ms) override { m_s.context.misc.Wait(ms), check(true); }
+    void DoEvents() override { m_s.context.misc.DoEvents(), check(false); }
+
+private:
+    void check(bool started)
+    {
+        if (m_s.interrupted() && m_stop)
+            std::exchange(m_stop, {})(started);
+    }
+    Session &m_s;
+    std::function<void(bool)> m_stop;
+};
+
+int runFlash(Session &s)
+{
+    const QString image = s.arguments[0];
+    const QString microText = s.parser.value(QStringLiteral("micro")).toLower();
+    const QStringList micros{"jm64", "jm32", "ac256", "ac128"}; // in the order of Micro
+    if (!micros.contains(microText))
+        return s.fail(Usage, QStringLiteral("--micro takes jm64, jm32, ac256 or ac128, not ") + microText);
+    QString fields[3];
+    for (int i = 0; const char *name : {"flash-start", "bootloader-start", "bootloader-end"}) {
+        fields[i] = s.parser.value(QLatin1String(name));
+        if (!QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{1,8}$")).match(fields[i++]).hasMatch())
+            return s.fail(Usage, QStringLiteral("--%1 takes 1 to 8 hex digits, not %2").arg(name, fields[i - 1]));
+    }
+    const AddressWindow window =
+        AddressWindow::fromFields(fields[0], fields[1], fields[2], Micro(micros.indexOf(microText)));
+    // The run checks the file again; checked here first, a bad file is told
+    // before anyone is asked for a response.
+    S19Reader reader;
+    if (!reader.open(image))
+        return s.fail(Usage, reader.errorMessage());
+    const S19Reader::Validation validation = reader.validate(window);
+    reader.close();
+    if (!validation.ok)
+        return s.fail(DifferencesOrRefused, validation.message);
+
+    const qint32 key = s.context.drawKey
+                           ? s.context.drawKey()
+                           : ReflashAccess::KeyGenerator(quint32(QTime::currentTime().msecsSinceStartOfDay()))
+                                 .draw(QTime::currentTime().msecsSinceStartOfDay());
+    s.context.err << "Enter password for key of " << key << '\n';
+    s.context.err.flush();
+    const bool accepted = ReflashAccess::Accepts(key, s.context.readResponse ? s.context.readResponse() : QString());
+    if (s.interrupted())
+        return s.fail(Interrupted, QStringLiteral("Interrupted: nothing was sent to the module."));
+    if (!accepted)
+        return s.fail(DifferencesOrRefused,
+                      QStringLiteral("The response does not belong to key %1; nothing was sent.").arg(key));
+    if (const int code = connect(s, false))
+        return code;
+
+    FlashView view(s, image, window);
+    int stoppedAfter = -1; // records sent whole when Ctrl+C stopped the run; -1: not stopped
+    ProgrammingRun *running = nullptr;
+    StopOnInterrupt misc(s, [&](bool started) {
+        // Every wait after the start report's is a pause between a record's
+        // header and its data: that record is not whole.
+        stoppedAfter = started ? std::max(view.shown - 1, 0) : -2;
+        view.stopping = true;
+        running->program(view);
+    });
+    ProgrammingRun run(misc);
+    running = &run;
+    run.program(view);
+    if (stoppedAfter == -2)
+        return s.fail(Interrupted, QStringLiteral("Interrupted: nothing was sent to the module."));
+    if (stoppedAfter >= 0)
+        return s.fail(Interrupted,
+                      QStringLiteral("Interrupted: the module took the start report and %1 of %2 records of %3; it "
+                                     "holds no whole program until it is flashed again.")
+                          .arg(stoppedAfter)
+                          .arg(validation.records)
+                          .arg(image));
+    if (view.done) {
+        s.result(QStringLiteral("Done!!!\n"),
+                 {{"done", true}, {"message", "Done!!!"}, {"records", validation.records}});
+        return Done;
+    }
+    return view.sending && view.linkLost ? LinkFailed : DifferencesOrRefused;
+}
+
 const Command commands[] = {
     {QStringLiteral("list"),
      {},
@@ -515,6 +660,19 @@ const Command commands[] = {
          p.addOption({QStringLiteral("duration"), QStringLiteral("Stop after <s> seconds."), QStringLiteral("s")});
      },
      runLog},
+    {QStringLiteral("flash"), QStringLiteral("IMAGE.s19"),
+     QStringLiteral("Programs IMAGE.s19 into the module's bootloader, behind the reflash key and its response."), true,
+     [](QCommandLineParser &p) {
+         p.addOption({QStringLiteral("micro"), QStringLiteral("The micro: jm64, jm32, ac256 or ac128."),
+                      QStringLiteral("micro"), QStringLiteral("jm64")});
+         p.addOption({QStringLiteral("flash-start"), QStringLiteral("Flash Start, hex."), QStringLiteral("hex"),
+                      QStringLiteral("410")});
+         p.addOption({QStringLiteral("bootloader-start"), QStringLiteral("Bootloader Start, hex."),
+                      QStringLiteral("hex"), QStringLiteral("410")});
+         p.addOption({QStringLiteral("bootloader-end"), QStringLiteral("Bootloader End, hex."), QStringLiteral("hex"),
+                      QStringLiteral("3FFF")});
+     },
+     runFlash},
 };
 
 const Command *find(const QString &name)
@@ -549,7 +707,7 @@ QString mainHelp(const QCommandLineParser &parser)
 {
     QString text = QStringLiteral("Usage: %1 [options] <command> [arguments]\n"
                                   "Reads, writes, checks and compares the calibration of a Marlow variable-geometry "
-                                  "turbo controller.\n\nCommands:\n")
+                                  "turbo controller, logs its live inputs and programs its firmware.\n\nCommands:\n")
                        .arg(programName);
     for (const Command &command : commands)
         text += QStringLiteral("  %1 %2\n").arg(command.name, -8).arg(command.summary);

@@ -35,6 +35,8 @@ struct Context {
     const volatile std::sig_atomic_t *interrupt = nullptr;
     // The response to the reflash key, typed without echo; empty when none came.
     std::function<QString()> readResponse;
+    // The reflash key to show; null draws a fresh one from the time of day.
+    std::function<qint32()> drawKey;
 };
 
 } // namespace MarlowVgt

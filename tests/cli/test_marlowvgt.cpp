@@ -60,9 +60,12 @@ struct Run {
     QString out, err, journal;
 };
 
-// An argument "@ms" interrupts the run when the virtual clock reaches ms.
+// An argument "@ms" interrupts the run when the virtual clock reaches ms; "<text" is typed as the response
+// to the reflash key, which is always 1.
 Run marlowVgt(QStringList args, Setup setup = Ktrm)
 {
+    const QString response = args.filter(QRegularExpression("^<")).value(0);
+    args.removeAll(response);
     Journal journal;
     VirtualMisc clock(&journal);
     const auto at = args.filter(QRegularExpression("^@"));
@@ -76,8 +79,14 @@ Run marlowVgt(QStringList args, Setup setup = Ktrm)
     TwoModules two;
     Run run;
     QTextStream out(&run.out), err(&run.err);
-    MarlowVgt::Context context{out,   err,        misc, setup == TwoKtrm ? &two : static_cast<UsbHidApi *>(&module),
-                               false, &misc.flag, {}};
+    MarlowVgt::Context context{out,
+                               err,
+                               misc,
+                               setup == TwoKtrm ? &two : static_cast<UsbHidApi *>(&module),
+                               false,
+                               &misc.flag,
+                               [&response] { return response.mid(1); },
+                               [] { return 1; }};
     run.code = runMarlowVgt(QStringList{QStringLiteral("marlow-vgt")} + args, context);
     out.flush();
     err.flush();
@@ -106,7 +115,7 @@ QString changedFactory(const QString &path, const QList<std::tuple<int, int, int
 class TestMarlowVgt : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
-    QString few, bad;
+    QString few, bad, image;
 
 private slots:
     void initTestCase()
@@ -117,6 +126,11 @@ private slots:
                                                                        {1, 0, 16, QStringLiteral("-1")},
                                                                        {2, RpmStart, 1, QStringLiteral("70000")},
                                                                        {2, LoadIncrement, 1, QStringLiteral("256")}});
+        // Below the flash start, programmed, pausing again 0x800 on, and beyond the JM64 flash.
+        QFile s19(image = dir.filePath("image.s19"));
+        QVERIFY(s19.open(QIODevice::WriteOnly) &&
+                s19.write("S0030000FC\r\nS1121000112233445566778899AABBCCDDEEFF\r\nS10B4000101112131415161700\r\n"
+                          "S1134800F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF00\r\nS2080100000A0B0C0DFF\r\nS9030000FC\r\n") > 0);
     }
 
     void eachCommandAnswersWithItsTextExitCodeAndJournal_data()
@@ -233,6 +247,31 @@ private slots:
             "marlow-vgt: Interrupted: the module holds all of FEW, as a send is never cut part-way. It was not "
             "verified.",
             send);
+        const QString key = "Enter password for key of 1\n",
+                      programmed = "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R W00 Wt250 WF0 WF8 W00*2 S50 R";
+        row("flash", {"flash", "IMAGE", "<284618"}, Ktrm, 0, "Done!!!", "Enter password for key of 1",
+            programmed + " WFF S100 R");
+        row("flash refused by the module", {"flash", "IMAGE", "--micro", "AC256", "<284618"}, Ktrm, 1, "",
+            key + "marlow-vgt: Error!", programmed + " W00 Wt250 W0A W00*3 S50 R");
+        row("flash cut", {"flash", "IMAGE", "<284618"}, Unplug3, 4, "",
+            key + "marlow-vgt: USB timeout\nmarlow-vgt: USB timeout\nmarlow-vgt: Error!",
+            "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R- W00 Wt250 WF0 WF8 W00*2 S50 R- WFF S100 R-");
+        row("flash Ctrl+C", {"flash", "IMAGE", "<284618", "@300"}, Ktrm, 5, "",
+            key + "marlow-vgt: Interrupted: the module took the start report and 0 of 2 records of IMAGE; it holds no "
+                  "whole program until it is flashed again.",
+            "R- E W27 Wt250 W00 Wt250");
+        row("flash Ctrl+C at the key", {"flash", "IMAGE", "<284618", "@0"}, Ktrm, 5, "",
+            key + "marlow-vgt: Interrupted: nothing was sent to the module.", "");
+        row("flash wrong response", {"flash", "IMAGE", "<284617"}, Ktrm, 1, "",
+            key + "marlow-vgt: The response does not belong to key 1; nothing was sent.", "");
+        row("flash not multiple of 4", {"flash", "IMAGE", "--bootloader-start", "2000"}, Ktrm, 1, "",
+            "marlow-vgt: Line 1000 not multiple of 4.  Please recreate s19 file", "");
+        row("flash bad micro", {"flash", "IMAGE", "--micro", "jm16"}, Ktrm, 2, "",
+            "marlow-vgt: --micro takes jm64, jm32, ac256 or ac128, not jm16", "");
+        row("flash bad field", {"flash", "IMAGE", "--flash-start", "0x410"}, Ktrm, 2, "",
+            "marlow-vgt: --flash-start takes 1 to 8 hex digits, not 0x410", "");
+        row("flash no image", {"flash", "none.s19"}, Ktrm, 2, "",
+            "marlow-vgt: The file none.s19 could not be opened: No such file or directory.", "");
         row("receive into no folder", {"receive", "none/x.dat"}, Ktrm, 2, "",
             "marlow-vgt: none/x.dat: Path not found (error 76)", "");
         row("diff examples", {"diff", "FACTORY", "TOWING"}, Absent, 1,
@@ -250,13 +289,14 @@ private slots:
         QFETCH(int, setup);
         const QString cut = dir.filePath("cut.dat"), factory = examples + "factory-calibration.dat";
         args.replaceInStrings("FEW", few)
+            .replaceInStrings("IMAGE", image)
             .replaceInStrings("BAD", bad)
             .replaceInStrings("CUT", cut)
             .replaceInStrings("TOWING", examples + "towing-calibration.dat");
         const Run run = marlowVgt(args.replaceInStrings("FACTORY", factory), Setup(setup));
         QVERIFY(!QFile::exists(cut)); // a receive cut short leaves no file behind
         auto named = [&](QString text) {
-            return text.replace(few, "FEW").replace(cut, "CUT").replace(factory, "FACTORY");
+            return text.replace(few, "FEW").replace(image, "IMAGE").replace(cut, "CUT").replace(factory, "FACTORY");
         };
         // Every line printed ends with a line feed, the last one included.
         QFETCH(QString, out); // "...": only the end is given
