@@ -501,9 +501,14 @@ public:
         m_value = value;
         if (!m_s.context.errIsTerminal || !sending || m_maximum <= 0)
             return;
-        const int filled = int(qint64(value) * 40 / m_maximum);
-        m_s.context.err << "\r[" << QString(filled, u'#') << QString(40 - filled, u'.') << "] " << value << '/'
-                        << m_maximum << (value == 0 ? "\n" : "");
+        if (value == 0) { // the run is over: the bar's line ends
+            endBar();
+        } else {
+            m_barOpen = true;
+            const int filled = int(qint64(value) * 40 / m_maximum);
+            m_s.context.err << "\r[" << QString(filled, u'#') << QString(40 - filled, u'.') << "] " << value << '/'
+                            << m_maximum;
+        }
         m_s.context.err.flush();
     }
     void message(const QString &text) override
@@ -513,6 +518,7 @@ public:
         linkLost = linkLost || text == QLatin1String("USB timeout");
         done = text == QLatin1String("Done!!!");
         if (!done) {
+            endBar();
             m_s.context.err << programName << ": " << text << '\n';
             m_s.context.err.flush();
         }
@@ -528,6 +534,13 @@ private:
     QString m_image;
     AddressWindow m_window;
     int m_maximum = 0, m_value = 0;
+    bool m_barOpen = false;
+
+    void endBar()
+    {
+        if (std::exchange(m_barOpen, false))
+            m_s.context.err << '\n';
+    }
 };
 
 // The run's waits, where the window would take a second press of "Program":

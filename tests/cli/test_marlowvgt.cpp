@@ -47,10 +47,11 @@ struct Interrupting final : Misc {
     qint64 Now() const override { return clock.Now(); }
     void Sleep(int ms) override { clock.Sleep(ms), raise(); }
     void Wait(int ms) override { clock.Wait(ms), raise(); }
+    std::function<void()> whenRaised;
     void raise()
     {
-        if (Now() >= at)
-            flag = 1;
+        if (Now() >= at && !std::exchange(flag, 1) && whenRaised)
+            whenRaised();
     }
     void DoEvents() override { clock.DoEvents(); }
 };
@@ -62,7 +63,7 @@ struct Run {
 
 // An argument "@ms" interrupts the run when the virtual clock reaches ms; "<text" is typed as the response
 // to the reflash key, which is always 1.
-Run marlowVgt(QStringList args, Setup setup = Ktrm)
+Run marlowVgt(QStringList args, Setup setup = Ktrm, const std::function<void()> &whenInterrupted = {})
 {
     const QString response = args.filter(QRegularExpression("^<")).value(0);
     args.removeAll(response);
@@ -71,6 +72,7 @@ Run marlowVgt(QStringList args, Setup setup = Ktrm)
     const auto at = args.filter(QRegularExpression("^@"));
     Interrupting misc(clock, at.isEmpty() ? 1 << 30 : at[0].mid(1).toInt());
     args.removeAll(at.value(0));
+    misc.whenRaised = whenInterrupted;
     VirtualModule module(clock, setup == Pndx ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
     module.setJournal(&journal);
     module.faults.absent = setup == Absent;
@@ -338,13 +340,16 @@ private slots:
     {
         const QString path = dir.filePath(QStringLiteral("log.csv"));
         const QStringList args{"log", "--csv", path, "--interval", "4000", "--duration", "28", "@16100"};
-        QCOMPARE(marlowVgt(args).code, 5);
-        const QByteArray csv = "time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n"
-                               "0.000,750,6,25,1,0,map,1,1\n4.000,756,6,25,1,0,map,1,1\n8.000,1691,79,59,0,0,map,13,6\n"
-                               "12.000,1712,53,41,0,0,map,10,6\n16.000,2942,100,53,0,0,map,16,12\n";
         QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), csv);
+        QByteArray before; // what the file held when Ctrl+C came, the log still running
+        QCOMPARE(marlowVgt(args, Ktrm, [&] { before = file.open(QIODevice::ReadOnly) ? file.readAll() : "none"; }).code,
+                 5);
+        QByteArray csv = "time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n"
+                         "0.000,750,6,25,1,0,map,1,1\n4.000,756,6,25,1,0,map,1,1\n8.000,1691,79,59,0,0,map,13,6\n"
+                         "12.000,1712,53,41,0,0,map,10,6\n";
+        QCOMPARE(before, csv); // Ctrl+C came in the exchanges of the row at 16 s, which is still taken
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.readAll(), csv += "16.000,2942,100,53,0,0,map,16,12\n");
         const Run again = marlowVgt(args);
         QCOMPARE(again.err, "marlow-vgt: " + path + ": the file is there already; the log writes only a new file\n");
         QCOMPARE(again.code, 2);
