@@ -448,11 +448,11 @@ int runLog(Session &s)
     QFile csv(s.parser.value(QStringLiteral("csv")));
     if (!csv.fileName().isEmpty()) {
         if (!csv.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return s.fail(Usage,
-                          QStringLiteral("%1: %2").arg(
-                              csv.fileName(),
-                              csv.exists() ? QStringLiteral("the file is there already; the log writes only a new file")
-                                           : csv.errorString()));
+            return s.fail(Usage, QStringLiteral("%1: %2").arg(
+                                     csv.fileName(),
+                                     csv.exists() ? QStringLiteral(
+                                                        "the log writes only a new file, and this one is there already")
+                                                  : csv.errorString()));
         csv.write("time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n");
     }
     if (!s.json)
@@ -570,11 +570,13 @@ int runFlash(Session &s)
     const QStringList micros{"jm64", "jm32", "ac256", "ac128"}; // in the order of Micro
     if (!micros.contains(microText))
         return s.fail(Usage, QStringLiteral("--micro takes jm64, jm32, ac256 or ac128, not ") + microText);
+    const char *const names[] = {"flash-start", "bootloader-start", "bootloader-end"};
+    const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
     QString fields[3];
-    for (int i = 0; const char *name : {"flash-start", "bootloader-start", "bootloader-end"}) {
-        fields[i] = s.parser.value(QLatin1String(name));
-        if (!QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{1,8}$")).match(fields[i++]).hasMatch())
-            return s.fail(Usage, QStringLiteral("--%1 takes 1 to 8 hex digits, not %2").arg(name, fields[i - 1]));
+    for (int i = 0; i < 3; ++i) {
+        fields[i] = s.parser.value(QLatin1String(names[i]));
+        if (!hex.match(fields[i]).hasMatch())
+            return s.fail(Usage, QStringLiteral("--%1 takes 1 to 8 hex digits, not %2").arg(names[i], fields[i]));
     }
     const AddressWindow window =
         AddressWindow::fromFields(fields[0], fields[1], fields[2], Micro(micros.indexOf(microText)));

@@ -1,5 +1,6 @@
 # Runs marlow-vgt as a script would and checks the exact exit status and the
 # first line it prints for each case: arguments | status | line.
+file(REMOVE ${WORK}/log.csv)
 set(cases
   "--version|0|marlow-vgt 2.21"
   "--help|0|Usage: marlow-vgt [options] <command> [arguments]"
@@ -9,7 +10,9 @@ set(cases
   "--simulate,send,--verify,${EXAMPLES}/towing-calibration.dat|0|Download Complete"
   "list,--bogus|2|marlow-vgt: Unknown option 'bogus'."
   "--simulate,--instance,1,version|3|marlow-vgt: No module found on USB"
-  "--simulate=pndx,verify,${EXAMPLES}/factory-calibration.dat|1|marlow-vgt: KTRM not found")
+  "--simulate=pndx,verify,${EXAMPLES}/factory-calibration.dat|1|marlow-vgt: KTRM not found"
+  "--simulate,log,--duration,0.5,--csv,${WORK}/log.csv|0|  time s    RPM load %  user  at idle exh brake     cell"
+  "--simulate,log,--duration,0.5,--csv,${WORK}/log.csv|2|marlow-vgt: ${WORK}/log.csv: the log writes only a new file, and this one is there already")
 foreach(case IN LISTS cases)
   string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|(.*)$" matched "${case}")
   string(REPLACE "," ";" args "${CMAKE_MATCH_1}")
@@ -22,6 +25,15 @@ foreach(case IN LISTS cases)
     message(FATAL_ERROR "marlow-vgt ${args}: status ${got}, first line '${first}'; expected ${status}, '${line}'")
   endif()
 endforeach()
+
+# The response to the reflash key comes on standard input when it is no terminal.
+file(WRITE ${WORK}/image.s19 "S1134000000102030405060708090A0B0C0D0E0F00\r\n")
+file(WRITE ${WORK}/response.txt "0\n")
+execute_process(COMMAND ${TOOL} --simulate flash ${WORK}/image.s19 INPUT_FILE ${WORK}/response.txt
+                RESULT_VARIABLE got ERROR_VARIABLE err TIMEOUT 20)
+if(NOT got EQUAL 1 OR NOT err MATCHES "^Enter password for key of [0-9]+\nmarlow-vgt: The response does not belong to key [0-9]+; nothing was sent.\n$")
+  message(FATAL_ERROR "marlow-vgt flash with a wrong response: status ${got}, '${err}'")
+endif()
 
 execute_process(COMMAND readelf -d ${TOOL} OUTPUT_VARIABLE dynamic RESULT_VARIABLE got)
 if(NOT got EQUAL 0 OR NOT dynamic MATCHES "Qt6Core")

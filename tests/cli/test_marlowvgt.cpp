@@ -253,6 +253,9 @@ private slots:
                       programmed = "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R W00 Wt250 WF0 WF8 W00*2 S50 R";
         row("flash", {"flash", "IMAGE", "<284618"}, Ktrm, 0, "Done!!!", "Enter password for key of 1",
             programmed + " WFF S100 R");
+        row("flash json", {"flash", "--json", "IMAGE", "<284618"}, Ktrm, 0,
+            R"({"done":true,"message":"Done!!!","records":2})", "Enter password for key of 1",
+            programmed + " WFF S100 R");
         row("flash refused by the module", {"flash", "IMAGE", "--micro", "AC256", "<284618"}, Ktrm, 1, "",
             key + "marlow-vgt: Error!", programmed + " W00 Wt250 W0A W00*3 S50 R");
         row("flash cut", {"flash", "IMAGE", "<284618"}, Unplug3, 4, "",
@@ -351,7 +354,8 @@ private slots:
         QVERIFY(file.seek(0));
         QCOMPARE(file.readAll(), csv += "16.000,2942,100,53,0,0,map,16,12\n");
         const Run again = marlowVgt(args);
-        QCOMPARE(again.err, "marlow-vgt: " + path + ": the file is there already; the log writes only a new file\n");
+        QCOMPARE(again.err,
+                 "marlow-vgt: " + path + ": the log writes only a new file, and this one is there already\n");
         QCOMPARE(again.code, 2);
         QVERIFY(file.seek(0));
         QCOMPARE(file.readAll(), csv);
