@@ -670,22 +670,26 @@ const Command commands[] = {
          p.addOption({QStringLiteral("csv"),
                       QStringLiteral("Also write the rows to the new file <file>, each as it is taken."),
                       QStringLiteral("file")});
-         p.addOption({QStringLiteral("interval"), QStringLiteral("Take a row every <ms> milliseconds (from 100)."),
+         p.addOption({QStringLiteral("interval"), QStringLiteral("Take a row every <ms> milliseconds, from 100 (300)."),
                       QStringLiteral("ms"), QStringLiteral("300")});
-         p.addOption({QStringLiteral("duration"), QStringLiteral("Stop after <s> seconds."), QStringLiteral("s")});
+         p.addOption({QStringLiteral("duration"),
+                      QStringLiteral("Stop after <s> seconds; without it the log runs until Ctrl+C."),
+                      QStringLiteral("s")});
      },
      runLog},
     {QStringLiteral("flash"), QStringLiteral("IMAGE.s19"),
-     QStringLiteral("Programs IMAGE.s19 into the module's bootloader, behind the reflash key and its response."), true,
+     QStringLiteral("Programs IMAGE.s19 into the module's bootloader once the response to the key shown is typed "
+                    "(not echoed)."),
+     true,
      [](QCommandLineParser &p) {
-         p.addOption({QStringLiteral("micro"), QStringLiteral("The micro: jm64, jm32, ac256 or ac128."),
+         p.addOption({QStringLiteral("micro"), QStringLiteral("The micro: jm64 (the default), jm32, ac256 or ac128."),
                       QStringLiteral("micro"), QStringLiteral("jm64")});
-         p.addOption({QStringLiteral("flash-start"), QStringLiteral("Flash Start, hex."), QStringLiteral("hex"),
-                      QStringLiteral("410")});
-         p.addOption({QStringLiteral("bootloader-start"), QStringLiteral("Bootloader Start, hex."),
+         p.addOption({QStringLiteral("flash-start"), QStringLiteral("Flash Start, in hex (410)."),
                       QStringLiteral("hex"), QStringLiteral("410")});
-         p.addOption({QStringLiteral("bootloader-end"), QStringLiteral("Bootloader End, hex."), QStringLiteral("hex"),
-                      QStringLiteral("3FFF")});
+         p.addOption({QStringLiteral("bootloader-start"), QStringLiteral("Bootloader Start, in hex (410)."),
+                      QStringLiteral("hex"), QStringLiteral("410")});
+         p.addOption({QStringLiteral("bootloader-end"), QStringLiteral("Bootloader End, in hex (3FFF)."),
+                      QStringLiteral("hex"), QStringLiteral("3FFF")});
      },
      runFlash},
 };
