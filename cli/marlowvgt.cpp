@@ -589,6 +589,8 @@ int runFlash(Session &s)
     reader.close();
     if (!validation.ok)
         return s.fail(DifferencesOrRefused, validation.message);
+    if (validation.records == 0)
+        return s.fail(DifferencesOrRefused, ProgrammingRun::noRecordMessage(image, window));
 
     const qint32 key = s.context.drawKey
                            ? s.context.drawKey()

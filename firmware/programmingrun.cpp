@@ -46,14 +46,14 @@ namespace {
 
 QString hex(qint64 value) { return QString::number(value, 16).toUpper(); }
 
-QString noRecordMessage(const QString &fileName, const AddressWindow &w)
+} // namespace
+
+QString ProgrammingRun::noRecordMessage(const QString &fileName, const AddressWindow &w)
 {
     return QStringLiteral("No record of %1 starts in the flash to be programmed (%2 to %3, outside the bootloader "
                           "from %4 to %5).  Nothing was sent.")
         .arg(fileName, hex(w.flashStart), hex(w.flashEnd), hex(w.bootloaderStart), hex(w.bootloaderEnd));
 }
-
-} // namespace
 
 void ProgrammingRun::send(const BootloaderReports::Report &report)
 {

@@ -54,6 +54,9 @@ public:
 
     explicit ProgrammingRun(Misc &misc) : m_misc(misc) {}
 
+    // Why a file none of whose records starts in the window is not programmed.
+    static QString noRecordMessage(const QString &fileName, const AddressWindow &window);
+
     // cmdProgram_Click: starts a run, or stops the one under way.
     void program(ProgrammingView &view);
     bool busy() const { return m_busy; }

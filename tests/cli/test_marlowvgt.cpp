@@ -271,6 +271,10 @@ private slots:
             key + "marlow-vgt: The response does not belong to key 1; nothing was sent.", "");
         row("flash not multiple of 4", {"flash", "IMAGE", "--bootloader-start", "2000"}, Ktrm, 1, "",
             "marlow-vgt: Line 1000 not multiple of 4.  Please recreate s19 file", "");
+        row("flash nothing in the window", {"flash", "IMAGE", "--flash-start", "4801"}, Ktrm, 1, "",
+            "marlow-vgt: No record of IMAGE starts in the flash to be programmed (4801 to FFFF, outside the bootloader "
+            "from 410 to 3FFF).  Nothing was sent.",
+            "");
         row("flash bad micro", {"flash", "IMAGE", "--micro", "jm16"}, Ktrm, 2, "",
             "marlow-vgt: --micro takes jm64, jm32, ac256 or ac128, not jm16", "");
         row("flash bad field", {"flash", "IMAGE", "--flash-start", "0x410"}, Ktrm, 2, "",
