@@ -261,10 +261,10 @@ private slots:
         row("flash cut", {"flash", "IMAGE", "<284618"}, Unplug3, 4, "",
             key + "marlow-vgt: USB timeout\nmarlow-vgt: USB timeout\nmarlow-vgt: Error!",
             "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R- W00 Wt250 WF0 WF8 W00*2 S50 R- WFF S100 R-");
-        row("flash Ctrl+C", {"flash", "IMAGE", "<284618", "@300"}, Ktrm, 5, "",
-            key + "marlow-vgt: Interrupted: the module took the start report and 0 of 2 records of IMAGE; it holds no "
+        row("flash Ctrl+C", {"flash", "IMAGE", "<284618", "@800"}, Ktrm, 5, "",
+            key + "marlow-vgt: Interrupted: the module took the start report and 1 of 2 records of IMAGE; it holds no "
                   "whole program until it is flashed again.",
-            "R- E W27 Wt250 W00 Wt250");
+            "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R W00 Wt250");
         row("flash Ctrl+C at the key", {"flash", "IMAGE", "<284618", "@0"}, Ktrm, 5, "",
             key + "marlow-vgt: Interrupted: nothing was sent to the module.", "");
         row("flash wrong response", {"flash", "IMAGE", "<284617"}, Ktrm, 1, "",
