@@ -306,8 +306,11 @@ int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString
     }
     UpdateAxisHeadings(module);
     const auto differences = TableDiff::diff(file, module);
-    json.insert("differences", TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
-    s.result(text + TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module")), json);
+    if (s.json)
+        json.insert("differences", TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
+    else
+        text += TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module"));
+    s.result(text, json);
     return exitCodeFor(same);
 }
 
