@@ -3,6 +3,7 @@
 #include "journal.h"
 #include "marlowvgt.h"
 #include "misc.h"
+#include "simcalibration.h"
 #include "virtualmodule.h"
 
 #include <QDir>
@@ -16,7 +17,8 @@ namespace {
 
 const QString examples = QStringLiteral(EXAMPLES_DIR "/");
 
-enum Setup { Ktrm, Pndx, Absent, Denied, TwoKtrm, Unplug1, Unplug2, Unplug3 };
+// A fault plus the written report it hits, e.g. LoseAt + 36.
+enum Setup { Ktrm, Pndx, Absent, Denied, TwoKtrm, UnplugAt = 1000, LoseAt = 2000, ShortAt = 3000, LongName = 4000 };
 
 // Two KTRMs, instances 0 and 1, the second one closed to this user, and a PNDX.
 struct TwoModules final : UsbHidApi {
@@ -53,7 +55,13 @@ struct Interrupting final : Misc {
         if (Now() >= at && !std::exchange(flag, 1) && whenRaised)
             whenRaised();
     }
-    void DoEvents() override { clock.DoEvents(); }
+    bool atEvents = false; // raises at the first DoEvents instead
+    void DoEvents() override
+    {
+        clock.DoEvents();
+        if (atEvents)
+            at = 0, raise();
+    }
 };
 
 struct Run {
@@ -61,23 +69,32 @@ struct Run {
     QString out, err, journal;
 };
 
-// An argument "@ms" interrupts the run when the virtual clock reaches ms; "<text" is typed as the response
-// to the reflash key, which is always 1.
-Run marlowVgt(QStringList args, Setup setup = Ktrm, const std::function<void()> &whenInterrupted = {})
+// An argument "@ms" interrupts the run when the virtual clock reaches ms, "@events" at the first DoEvents;
+// "<text" is typed as the response to the reflash key, which is always 1.
+Run marlowVgt(QStringList args, int setup = Ktrm, const std::function<void()> &whenInterrupted = {},
+              bool errIsTerminal = false)
 {
     const QString response = args.filter(QRegularExpression("^<")).value(0);
     args.removeAll(response);
+    errIsTerminal = args.removeAll("TTY") > 0 || errIsTerminal; // progress as a terminal shows it
     Journal journal;
     VirtualMisc clock(&journal);
     const auto at = args.filter(QRegularExpression("^@"));
-    Interrupting misc(clock, at.isEmpty() ? 1 << 30 : at[0].mid(1).toInt());
+    Interrupting misc(clock, at.isEmpty() || at[0] == "@events" ? 1 << 30 : at[0].mid(1).toInt());
+    misc.atEvents = at.value(0) == "@events";
     args.removeAll(at.value(0));
     misc.whenRaised = whenInterrupted;
     VirtualModule module(clock, setup == Pndx ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM);
     module.setJournal(&journal);
     module.faults.absent = setup == Absent;
     module.faults.denied = setup == Denied;
-    module.faults.unplugAtWrite = setup >= Unplug1 ? setup - Unplug1 + 1 : 0;
+    module.faults.unplugAtWrite = setup / 1000 == 1 ? setup - UnplugAt : 0;
+    module.faults.loseReplyToWrite = setup / 1000 == 2 ? setup - LoseAt : 0;
+    module.faults.shortReplyToWrite = setup / 1000 == 3 ? setup - ShortAt : 0;
+    HeldCalibration held = HeldCalibration::factory();
+    held.boardName = QByteArray(300, 'N'); // longer than a setup block carries
+    if (setup == LongName)
+        module.calibration().setHeld(held);
     TwoModules two;
     Run run;
     QTextStream out(&run.out), err(&run.err);
@@ -85,7 +102,7 @@ Run marlowVgt(QStringList args, Setup setup = Ktrm, const std::function<void()> 
                                err,
                                misc,
                                setup == TwoKtrm ? &two : static_cast<UsbHidApi *>(&module),
-                               false,
+                               errIsTerminal,
                                &misc.flag,
                                [&response] { return response.mid(1); },
                                [] { return 1; }};
@@ -143,9 +160,9 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
         QTest::addColumn<QString>("journal");
-        auto row = [](const char *name, const QStringList &args, Setup setup, int code, const QString &out,
+        auto row = [](const char *name, const QStringList &args, int setup, int code, const QString &out,
                       const QString &err, const QString &journal) {
-            QTest::newRow(name) << args << int(setup) << code << out << err << journal;
+            QTest::newRow(name) << args << setup << code << out << err << journal;
         };
         const QString received = " R- W90 S50 R*35 W77 S50 R S10 R*2", verified = "R-*2 W90 S50 R*35 W77 S50 R*3";
         const QString send = "R- W91 W19 W14 W1C W14 W1E W14 W20 W14 W22 W14 W24 W14 W27 W14 W29 W14 W2B W14 W2D "
@@ -155,7 +172,8 @@ private slots:
         row("version", {"version"}, Ktrm, 0, "Board Version 0221", "", "R- W72 S50 R");
         row("version json", {"--json", "version"}, Pndx, 0,
             R"({"board":"PNDX","major":2,"minor":33,"text":"Board Version 0221"})", "", "R- W72 S50 R");
-        row("version silent", {"version"}, Unplug1, 4, "", "marlow-vgt: The module did not answer.", "R- W72 S50 R-");
+        row("version silent", {"version"}, UnplugAt + 1, 4, "", "marlow-vgt: The module did not answer.",
+            "R- W72 S50 R-");
         row("version no module", {"version"}, Absent, 3, "", noModule, "");
         row("version denied", {"version"}, Denied, 3, "",
             "marlow-vgt: Module found but not accessible: install the udev rule (see README)", "");
@@ -174,7 +192,7 @@ private slots:
         row("the second of two", {"version", "--instance", "1"}, TwoKtrm, 0, "Board Version 1234", "", "S50");
         row("a third of two", {"version", "--instance", "2"}, TwoKtrm, 3, "", noModule, "");
         row("receive on the other board", {"receive", "x.dat"}, Pndx, 1, "", "marlow-vgt: KTRM not found", "R-");
-        row("receive cut", {"receive", "CUT"}, Unplug2, 4, "",
+        row("receive cut", {"receive", "CUT"}, UnplugAt + 2, 4, "",
             "marlow-vgt: Receive stopped: the module did not send its axis scaling. The map, brake row and limits "
             "show the module's values; the axis scaling and board name are as they were. Receive again to read the "
             "whole calibration. CUT was not written.",
@@ -192,14 +210,30 @@ private slots:
         row("verify", {"verify", "FEW"}, Ktrm, 1,
             "Verified FAILED\nmap row 3, column 5 (RPM 1400, load 16%): file 99, module 33\nbrake column 16: file 7, "
             "module 90\nMax Boost: file 250, module 200\n3 differences",
-            "", verified + received);
+            "", verified);
         row("verify json", {"verify", "FEW", "--json"}, Ktrm, 1,
             R"({"differences":[{"column":5,"field":"map","file":"99","load":"16%","module":"33","row":3,"rpm":"1400"},)"
             R"({"column":16,"field":"brake","file":"7","module":"90"},)"
             R"({"field":"parameter","file":"250","module":"200","name":"Max Boost"}],"verified":false})",
-            "", verified + received);
-        row("verify cut", {"verify", "FEW"}, Unplug3, 4, "Verified FAILED",
-            "marlow-vgt: The module did not answer. The differing fields are unknown.", verified + " R- W90 S50 R-");
+            "", verified);
+        row("verify cut", {"verify", "FEW"}, LoseAt + 2, 4, "Verified FAILED",
+            "marlow-vgt: The module's answer was incomplete: the differing fields are unknown. Verify again.",
+            "R-*2 W90 S50 R*35 W77 S50 R-*2");
+        const QString sendCut = "marlow-vgt: The module stopped answering during the send: ";
+        row("send unplugged", {"send", "FEW"}, UnplugAt + 1, 4, "",
+            sendCut + "39 of 39 reports did not go out, and 2 of its 2 acknowledgements did not come. It holds the "
+                      "calibration it had.",
+            QString(send).replace("S50 R Wt", "S50 R- Wt") + "-");
+        row("send unplugged in the setup block", {"send", "FEW"}, UnplugAt + 37, 4, "",
+            sendCut + "3 of 39 reports did not go out, and 1 of its 2 acknowledgements did not come. It may hold "
+                      "part of FEW with part of the calibration it had. Send again.",
+            send + "-");
+        row("send last reply lost", {"send", "FEW", "--verify"}, LoseAt + 39, 4, "",
+            sendCut + "0 of 39 reports did not go out, and 1 of its 2 acknowledgements did not come. It may hold all "
+                      "of FEW, or only part of it. Send again.",
+            send + "-");
+        row("version short reply", {"version"}, ShortAt + 1, 4, "", "marlow-vgt: The module did not answer.",
+            "R- W72 S50 R");
         row("diff", {"diff", "FACTORY", "FEW"}, Absent, 1,
             "map row 3, column 5 (RPM 1400, load 16%): FACTORY 33, FEW 99\nbrake column 16: FACTORY 90, FEW 7\n"
             "Max Boost: FACTORY 200, FEW 250\n3 differences",
@@ -237,8 +271,12 @@ private slots:
         row("log to Ctrl+C", {"log", "@700"}, Ktrm, 0, threeRows, "", toCtrlC);
         row("log cut by Ctrl+C", {"log", "--duration", "3", "@700"}, Ktrm, 5, threeRows,
             "marlow-vgt: Interrupted: the log ends early.", toCtrlC);
-        row("log unplugged", {"log"}, Unplug3, 4, head + row0, "marlow-vgt: The module stopped answering.",
-            "R- " + logRow + " S200 W80 S50 R- WA0 S50 R-");
+        const QString lost = QString(44, ' ') + "no answer";
+        row("log through a second of silence", {"log"}, UnplugAt + 3, 4,
+            head + row0 + "\n   0.300" + lost + "\n   0.600" + lost + "\n   0.900" + lost + "\n   1.200" + lost +
+                "\n   1.500" + lost,
+            "marlow-vgt: The module stopped answering.",
+            "R- " + logRow + QString(" S200 W80 S50 R- WA0 S50 R-").repeated(5));
         row("log too often", {"log", "--interval", "99"}, Ktrm, 2, "",
             "marlow-vgt: --interval takes milliseconds from 100, not 99", "");
         row("log for no time", {"log", "--duration", "0"}, Ktrm, 2, "",
@@ -258,13 +296,17 @@ private slots:
             programmed + " WFF S100 R");
         row("flash refused by the module", {"flash", "IMAGE", "--micro", "AC256", "<284618"}, Ktrm, 1, "",
             key + "marlow-vgt: Error!", programmed + " W00 Wt250 W0A W00*3 S50 R");
-        row("flash cut", {"flash", "IMAGE", "<284618"}, Unplug3, 4, "",
+        row("flash cut", {"flash", "IMAGE", "<284618"}, UnplugAt + 3, 4, "",
             key + "marlow-vgt: USB timeout\nmarlow-vgt: USB timeout\nmarlow-vgt: Error!",
             "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R- W00 Wt250 WF0 WF8 W00*2 S50 R- WFF S100 R-");
-        row("flash Ctrl+C", {"flash", "IMAGE", "<284618", "@800"}, Ktrm, 5, "",
+        row("flash Ctrl+C", {"flash", "IMAGE", "<284618", "@500"}, Ktrm, 5, "",
             key + "marlow-vgt: Interrupted: the module took the start report and 1 of 2 records of IMAGE; it holds no "
                   "whole program until it is flashed again.",
-            "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R W00 Wt250");
+            "R- E W27 Wt250 W00 Wt250 W10 W00*3 S50 R");
+        row("flash Ctrl+C in its last record", {"flash", "IMAGE", "<284618", "@800"}, Ktrm, 0, "Done!!!",
+            "Enter password for key of 1", programmed + " WFF S100 R");
+        row("flash Ctrl+C before the start", {"flash", "IMAGE", "<284618", "@events"}, Ktrm, 5, "",
+            key + "marlow-vgt: Interrupted: nothing was sent to the module.", "R- E");
         row("flash Ctrl+C at the key", {"flash", "IMAGE", "<284618", "@0"}, Ktrm, 5, "",
             key + "marlow-vgt: Interrupted: nothing was sent to the module.", "");
         row("flash wrong response", {"flash", "IMAGE", "<284617"}, Ktrm, 1, "",
@@ -320,23 +362,28 @@ private slots:
         QTEST(run.code, "code");
     }
 
-    // Over a file already there: it waits beside as a copy until the new one is whole, or stays as it was.
+    // Over a file already there only with --force: it waits beside as a copy until the new one is whole, or
+    // stays as it was.
     void receiveWritesWhatSaveWritesAfterAReceive_data()
     {
+        QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QString>("after"); // the example the file then equals, or none when it is as it was
-        QTest::newRow("whole") << int(Ktrm) << "factory-calibration.dat";
-        QTest::newRow("cut") << int(Unplug2) << "";
+        QTest::newRow("whole") << QStringList{"--force"} << int(Ktrm) << 0 << "factory-calibration.dat";
+        QTest::newRow("cut") << QStringList{"--force"} << int(UnplugAt + 2) << 4 << "";
+        QTest::newRow("refused") << QStringList{} << int(Ktrm) << 2 << "";
     }
     void receiveWritesWhatSaveWritesAfterAReceive()
     {
-        QFETCH(int, setup);
+        QFETCH(QStringList, args);
         QFETCH(QString, after);
         const QString path = dir.filePath(QStringLiteral("received.dat"));
         QFile file(path), example(examples + after);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
         file.close();
-        QCOMPARE(marlowVgt({QStringLiteral("receive"), path}, Setup(setup)).code, after.isEmpty() ? 4 : 0);
+        QFETCH(int, setup);
+        QTEST(marlowVgt(QStringList{QStringLiteral("receive"), path} + args, setup).code, "code");
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), example.open(QIODevice::ReadOnly) ? example.readAll() : QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("received*")}), QStringList{"received.dat"});
