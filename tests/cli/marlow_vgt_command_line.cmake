@@ -37,16 +37,16 @@ if(NOT got EQUAL 1 OR NOT err MATCHES "^Enter password for key of [0-9]+\nmarlow
   message(FATAL_ERROR "marlow-vgt flash with a wrong response: status ${got}, '${err}'")
 endif()
 
-# Ctrl+C ends a log at once, every row taken whole in the file: cut short with
-# a duration, the way a log ends without one.
-foreach(case "cut.csv;--duration;5;5" "ended.csv;0")
-  list(POP_FRONT case file)
+# Every row reaches the file whole as it is taken: when Ctrl+C cuts a log
+# short, and when the process is killed.
+foreach(case "cut.csv;INT;--duration;5;5" "ended.csv;KILL;Subprocess killed")
+  list(POP_FRONT case file signal)
   list(POP_BACK case status)
-  execute_process(COMMAND timeout --preserve-status -s INT 1 ${TOOL} --simulate log --csv ${WORK}/${file} ${case}
+  execute_process(COMMAND timeout --preserve-status -s ${signal} 1 ${TOOL} --simulate log --csv ${WORK}/${file} ${case}
                   RESULT_VARIABLE got OUTPUT_QUIET ERROR_QUIET TIMEOUT 20)
   file(READ ${WORK}/${file} csv)
-  if(NOT got EQUAL status OR NOT csv MATCHES "^time_s,[^\n]*\n(0\\.[0-9]+,[0-9]+,[0-9]+,[0-9]+,[01],[01],map,[0-9]+,[0-9]+\n)+$")
-    message(FATAL_ERROR "marlow-vgt log cut by Ctrl+C: status ${got}, file '${csv}'; expected ${status}")
+  if(NOT got STREQUAL status OR NOT csv MATCHES "^time_s,[^\n]*\n(0\\.[0-9]+,[0-9]+,[0-9]+,[0-9]+,[01],[01],map,[0-9]+,[0-9]+\n)+$")
+    message(FATAL_ERROR "marlow-vgt log ended by SIG${signal}: status ${got}, file '${csv}'; expected ${status}")
   endif()
 endforeach()
 
