@@ -7,7 +7,6 @@
 // of the commit's own moves do nothing.
 #include "calibrationfile.h"
 #include "dialogs.h"
-#include "filebackup.h"
 #include "flexgridview.h"
 #include "frmvgt_tuner.h"
 
@@ -19,7 +18,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace {
 

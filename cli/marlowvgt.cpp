@@ -1,6 +1,5 @@
 #include "marlowvgt.h"
 #include "calibrationfile.h"
-#include "filebackup.h"
 #include "linkcommands.h"
 #include "liveinputs.h"
 #include "misc.h"
@@ -31,16 +30,23 @@ namespace {
 const QString programName = QStringLiteral("marlow-vgt");
 const QString udevHint = QStringLiteral("install the udev rule (see README)");
 
-const QString exitTable = QStringLiteral("Exit status:\n"
-                                         "  0  done\n"
-                                         "  1  differences found, or refused (a field the module cannot carry, "
-                                         "the wrong board)\n"
-                                         "  2  usage: a bad command, option or argument, or a file that cannot be "
-                                         "read or written\n"
-                                         "  3  no module: none found, or one this user may not open\n"
-                                         "  4  the link failed: the module stopped answering\n"
-                                         "  5  interrupted (Ctrl+C or SIGTERM): the message says what the module "
-                                         "now holds\n");
+// The log's shortest interval: its two exchanges each wait for their reply.
+constexpr int MinIntervalMs = 2 * LinkCommand::ReplyWaitMs;
+
+QString exitTable()
+{
+    QString text = QStringLiteral("Exit status:\n");
+    for (int code = Done; code <= Interrupted; ++code)
+        text += QStringLiteral("  %1  %2\n").arg(code).arg(QLatin1String(ExitMeanings[code]));
+    return text + QStringLiteral("With --json a failure prints no JSON: its message goes to stderr.\n");
+}
+
+int fail(QTextStream &err, int code, const QString &message)
+{
+    err << programName << ": " << message << '\n';
+    err.flush();
+    return code;
+}
 
 // The one place where an exchange's result becomes an exit code. An overlong
 // name came whole as far as it goes: the file is written and the tool refuses.
@@ -105,12 +111,7 @@ struct Session {
     QString board; // the board that answered
 
     bool interrupted() const { return context.interrupt && *context.interrupt; }
-    int fail(int code, const QString &message)
-    {
-        context.err << programName << ": " << message << '\n';
-        context.err.flush();
-        return code;
-    }
+    int fail(int code, const QString &message) { return ::fail(context.err, code, message); }
     void progress(const QString &what)
     {
         if (context.errIsTerminal) {
@@ -446,7 +447,7 @@ struct LogRow {
 // start so the rows do not drift; the sleeps are cut so Ctrl+C is seen soon.
 int runLog(Session &s)
 {
-    constexpr int MinIntervalMs = 2 * LinkCommand::ReplyWaitMs, LongestSleepMs = 250, GiveUpAfterMs = 1000;
+    constexpr int LongestSleepMs = 250, GiveUpAfterMs = 1000;
     bool ok = false;
     const QString intervalText = s.parser.value(QStringLiteral("interval"));
     const int interval = intervalText.toInt(&ok);
@@ -595,8 +596,9 @@ int runFlash(Session &s)
 {
     const QString image = s.arguments[0];
     const QString microText = s.parser.value(QStringLiteral("micro")).toLower();
-    const QStringList micros{"jm64", "jm32", "ac256", "ac128"}; // in the order of Micro
-    if (!micros.contains(microText))
+    const std::map<QString, Micro> micros{
+        {"jm64", Micro::JM64}, {"jm32", Micro::JM32}, {"ac256", Micro::AC256}, {"ac128", Micro::AC128}};
+    if (!micros.count(microText))
         return s.fail(Usage, QStringLiteral("--micro takes jm64, jm32, ac256 or ac128, not ") + microText);
     const char *const names[] = {"flash-start", "bootloader-start", "bootloader-end"};
     const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
@@ -606,8 +608,7 @@ int runFlash(Session &s)
         if (!hex.match(fields[i]).hasMatch())
             return s.fail(Usage, QStringLiteral("--%1 takes 1 to 8 hex digits, not %2").arg(names[i], fields[i]));
     }
-    const AddressWindow window =
-        AddressWindow::fromFields(fields[0], fields[1], fields[2], Micro(micros.indexOf(microText)));
+    const AddressWindow window = AddressWindow::fromFields(fields[0], fields[1], fields[2], micros.at(microText));
     // The run checks the file again; checked here first, a bad file is told
     // before anyone is asked for a response.
     S19Reader reader;
@@ -698,7 +699,8 @@ const Command commands[] = {
          p.addOption({QStringLiteral("csv"),
                       QStringLiteral("Also write the rows to the new file <file>, each as it is taken."),
                       QStringLiteral("file")});
-         p.addOption({QStringLiteral("interval"), QStringLiteral("Take a row every <ms> milliseconds, from 100 (300)."),
+         p.addOption({QStringLiteral("interval"),
+                      QStringLiteral("Take a row every <ms> milliseconds, from %1 (300).").arg(MinIntervalMs),
                       QStringLiteral("ms"), QStringLiteral("300")});
          p.addOption({QStringLiteral("duration"),
                       QStringLiteral("Stop after <s> seconds; without it the log runs until Ctrl+C."),
@@ -735,7 +737,8 @@ void addCommonOptions(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("instance"),
-                      QStringLiteral("Use module <n> of several that answer to the same board name; 0 is the first."),
+                      QStringLiteral("Use module <n> of several that answer to the same board name; 0 is the first. A "
+                                     "KTRM is taken before a PNDX, as Connect takes them."),
                       QStringLiteral("n"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Write the result as JSON, for scripts.")});
     StartOptions::add(parser);
@@ -759,7 +762,7 @@ QString mainHelp(const QCommandLineParser &parser)
     for (const Command &command : commands)
         text += QStringLiteral("  %1 %2\n").arg(command.name, -8).arg(command.summary);
     text += QStringLiteral("  help     The help of a command: help <command>.\n\n");
-    return text + optionsText(parser) + u'\n' + exitTable;
+    return text + optionsText(parser) + u'\n' + exitTable();
 }
 
 QString commandHelp(const Command &command, const QCommandLineParser &parser)
@@ -767,15 +770,10 @@ QString commandHelp(const Command &command, const QCommandLineParser &parser)
     const QString arguments = command.arguments.isEmpty() ? QString() : u' ' + command.arguments;
     return QStringLiteral("Usage: %1 [options] %2%3\n%4\n\n")
                .arg(programName, command.name, arguments, command.summary) +
-           optionsText(parser) + u'\n' + exitTable;
+           optionsText(parser) + u'\n' + exitTable();
 }
 
-int usage(Context &context, const QString &message)
-{
-    context.err << programName << ": " << message << '\n';
-    context.err.flush();
-    return Usage;
-}
+int usage(Context &context, const QString &message) { return fail(context.err, Usage, message); }
 
 // --simulate takes the next word as its board only when it names one, so a
 // bare --simulate may stand anywhere, before a file's name too.
