@@ -291,8 +291,8 @@ int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString
     }
     s.result(text, json);
     if (!answer.whole)
-        return s.fail(LinkFailed, QStringLiteral("The module's answer was incomplete: the differing fields are "
-                                                 "unknown. Verify again."));
+        return s.fail(exitCodeFor(same, answer), QStringLiteral("The module's answer was incomplete: the differing "
+                                                                "fields are unknown. Verify again."));
     return exitCodeFor(same, answer);
 }
 
@@ -689,8 +689,9 @@ const Command commands[] = {
     {QStringLiteral("verify"), QStringLiteral("FILE.dat"),
      QStringLiteral("Compares the module with FILE.dat and names every differing field."), true, noOptions, runVerify},
     {QStringLiteral("diff"), QStringLiteral("A.dat B.dat"),
-     QStringLiteral("Names every field in which two calibration files differ; no module needed."), false, noOptions,
-     runDiff},
+     QStringLiteral("Names every field in which two calibration files differ, map cells by A.dat's RPM and load "
+                    "headings; no module needed."),
+     false, noOptions, runDiff},
     {QStringLiteral("log"),
      {},
      QStringLiteral("The live inputs and the map cell in use, a row each interval, until the duration or Ctrl+C."),
