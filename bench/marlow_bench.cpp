@@ -7,15 +7,19 @@
 // makes it take. The start-up and memory figures start the tuner and a bare Qt
 // window as processes on the X display that bench/run.sh provides, both
 // measured through the same preloaded hook. The S-record figure runs s19-pass
-// and srec_cat as processes on the same generated file.
+// and srec_cat as processes on the same generated file. The marlow-vgt
+// figures run the command-line tool in this process on the same floors, and
+// start it as a process against the tuner's own start.
 //
 // Benchmarks are not tests: nothing here fails on a time. The exit status is
 // non-zero only when a figure could not be measured at all.
 #include "dialogs.h"
 #include "frmbootloader.h"
 #include "frmvgt_tuner.h"
+#include "marlowvgt.h"
 #include "misc.h"
 #include "nonblockingusb.h"
+#include "reflashaccess.h"
 #include "virtualmodule.h"
 
 #include <QApplication>
@@ -24,10 +28,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QQueue>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
@@ -634,6 +641,227 @@ void s19Figure(const QString &s19Pass, const QString &srecCat, const QString &fo
          goal, o / r <= 0.5});
 }
 
+// ---------------------------------------------------------------- marlow-vgt
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+};
+
+// The command-line tool's whole program in this process, its output kept:
+// what a script waits for beyond the process start.
+CliRun runCli(const QStringList &args, Misc &misc, bool withResponse = false)
+{
+    CliRun run;
+    QTextStream out(&run.out), err(&run.err);
+    MarlowVgt::Context context{out, err, misc, nullptr, false, nullptr, {}, {}};
+    if (withResponse) { // a fixed key and its response, as the service tool gives it
+        context.drawKey = [] { return qint32(48213); };
+        context.readResponse = [] { return QString::number(ReflashAccess::Response(48213)); };
+    }
+    run.code = runMarlowVgt(QStringList{QStringLiteral("marlow-vgt")} + args, context);
+    out.flush();
+    err.flush();
+    return run;
+}
+
+// Start-up of the tool as a script sees it, spawn to exit, against the
+// tuner's cold start to its first painted window, alternating.
+void vgtStartFigures(const QString &vgt, const QString &tuner, const QString &hook, const QString &folder, int runs)
+{
+    const QString goal = QStringLiteral("ratio < 0.2");
+    const QList<QStringList> commands{{vgt, QStringLiteral("--version")},
+                                      {vgt, QStringLiteral("--simulate"), QStringLiteral("list")}};
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        notMeasured(QStringLiteral("marlow-vgt start"), QStringLiteral("no X display for the tuner (run bench/run.sh)"),
+                    goal);
+        return;
+    }
+    std::fprintf(stderr, "marlow-vgt start against the tuner's (%d starts each, alternating)\n", runs);
+    QList<double> tunerMs;
+    QList<QList<double>> vgtMs(commands.size());
+    for (int i = 0; i <= runs; ++i) {
+        const Painted t = startUntilPainted(tuner, hook, folder, {});
+        QList<Exit> exits;
+        for (const QStringList &command : commands)
+            exits << runProcess(command, {}, 10000);
+        if (!t.ok || std::any_of(exits.begin(), exits.end(), [](const Exit &e) { return !e.ok; })) {
+            notMeasured(QStringLiteral("marlow-vgt start"),
+                        t.ok ? QStringLiteral("marlow-vgt failed") : tuner + QStringLiteral(" reported no paint"),
+                        goal);
+            return;
+        }
+        if (i == 0)
+            continue; // pages the libraries in for all
+        tunerMs << t.startMs;
+        for (qsizetype k = 0; k < commands.size(); ++k)
+            vgtMs[k] << exits[k].wallMs;
+    }
+    const double ref = median(tunerMs);
+    for (qsizetype k = 0; k < commands.size(); ++k) {
+        const double ours = median(vgtMs[k]);
+        add({QStringLiteral("`marlow-vgt ") + commands[k].mid(1).join(u' ') + QStringLiteral("`, start to exit"),
+             fixed(ours, 1) + QStringLiteral(" ms"), fixed(ref, 1) + QStringLiteral(" ms (tuner's cold start)"),
+             fixed(ours / ref, 3), goal, ours / ref < 0.2});
+    }
+}
+
+// In this process: loading both files, the comparison and the report, as
+// text (the goal) and as JSON (reported).
+void vgtDiffFigures(int runs)
+{
+    std::fprintf(stderr, "marlow-vgt diff (%d runs each)\n", runs);
+    RealMisc misc;
+    const QStringList files{QStringLiteral(MARLOW_SOURCE_DIR "/examples/factory-calibration.dat"),
+                            QStringLiteral(MARLOW_SOURCE_DIR "/examples/towing-calibration.dat")};
+    for (const bool json : {false, true}) {
+        const QString figure = QStringLiteral("`marlow-vgt %1diff` of the two example calibrations (273 differences)")
+                                   .arg(json ? QStringLiteral("--json ") : QString());
+        const QString goal = json ? QStringLiteral("report") : QStringLiteral("< 1 ms");
+        const QStringList args = (json ? QStringList{QStringLiteral("--json")} : QStringList{}) +
+                                 QStringList{QStringLiteral("diff")} + files;
+        QList<double> times;
+        for (int i = 0; i <= runs; ++i) {
+            const double t0 = wallMs();
+            const CliRun run = runCli(args, misc);
+            const double t = wallMs() - t0;
+            if (run.code != 1 ||
+                !run.out.endsWith(json ? QLatin1String("}]}\n") : QLatin1String("\n273 differences\n"))) {
+                notMeasured(figure, QStringLiteral("exit %1: %2").arg(run.code).arg(run.err.trimmed()), goal);
+                return;
+            }
+            if (i > 0)
+                times << t;
+        }
+        const double ours = median(times);
+        add({figure, fixed(ours, 3) + QStringLiteral(" ms"), QStringLiteral("(absolute)"), QStringLiteral("-"), goal,
+             json ? std::nullopt : std::optional<bool>(ours < 1)});
+    }
+}
+
+struct VgtExchange {
+    QString label;
+    QStringList args;
+    QString output; // what the command must print, or it is not measured
+    double floorMs; // the protocol's waits
+    int runs;
+    bool withResponse = false;
+};
+
+// Each command on the virtual module and the real clock, in this process,
+// against the sum of its waits; the same command on the virtual clock must
+// take exactly that sum, or the floor is wrong.
+void vgtExchangeFigures(const QString &folder, bool quick)
+{
+    const QString factory = QStringLiteral(MARLOW_SOURCE_DIR "/examples/factory-calibration.dat");
+    const QString towing = QStringLiteral(MARLOW_SOURCE_DIR "/examples/towing-calibration.dat");
+    const QString image = QStringLiteral(MARLOW_SOURCE_DIR "/examples/example-jm64.s19");
+    const QString received = QDir(folder).filePath(QStringLiteral("received.dat"));
+    const QString simulate = QStringLiteral("--simulate");
+    int records = 0;
+    const double flashFloor = programmingFloorMs(image, 0x410, 0x410, 0x3FFF, 0xFFFF, &records);
+    const QList<VgtExchange> exchanges{
+        {QStringLiteral("version"),
+         {simulate, QStringLiteral("version")},
+         QStringLiteral("Board Version 0221\n"),
+         50,
+         quick ? 5 : 21},
+        {QStringLiteral("receive"),
+         {simulate, QStringLiteral("receive"), received},
+         QStringLiteral("Save Complete\n"),
+         50 + 50 + 10,
+         quick ? 5 : 21},
+        {QStringLiteral("verify"),
+         {simulate, QStringLiteral("verify"), factory},
+         QStringLiteral("Verified OK\n"),
+         50 + 50,
+         quick ? 5 : 21},
+        {QStringLiteral("send"),
+         {simulate, QStringLiteral("send"), towing},
+         QStringLiteral("Download Complete\n"),
+         50 + 2000 + 50,
+         quick ? 3 : 7},
+        {QStringLiteral("send --verify"),
+         {simulate, QStringLiteral("send"), towing, QStringLiteral("--verify")},
+         QStringLiteral("Download Complete\nVerified OK\n"),
+         50 + 2000 + 50 + 50 + 50,
+         quick ? 3 : 7},
+        {QStringLiteral("flash example-jm64.s19 (%1 records)").arg(records),
+         {simulate, QStringLiteral("flash"), image},
+         QStringLiteral("Done!!!\n"),
+         flashFloor,
+         quick ? 2 : 5,
+         true},
+    };
+    for (const VgtExchange &x : exchanges) {
+        const QString figure = QStringLiteral("`marlow-vgt ") + x.label + u'`';
+        const QString goal = QStringLiteral("ratio <= 1.01");
+        std::fprintf(stderr, "marlow-vgt %s (%d runs)\n", qPrintable(x.label), x.runs);
+        VirtualMisc virtualClock;
+        const CliRun onVirtual = runCli(x.args, virtualClock, x.withResponse);
+        if (onVirtual.out != x.output || double(virtualClock.Now()) != x.floorMs) {
+            notMeasured(figure,
+                        QStringLiteral("on the virtual clock it took %1 ms and printed \"%2\"")
+                            .arg(virtualClock.Now())
+                            .arg(onVirtual.out.trimmed() + onVirtual.err.trimmed()),
+                        goal);
+            continue;
+        }
+        TimedMisc misc;
+        QList<double> times, cpu, overrun;
+        for (int i = 0; i <= x.runs; ++i) {
+            QFile::remove(received);
+            misc.overrunMs = 0;
+            const double c0 = cpuMs();
+            const double t0 = wallMs();
+            const CliRun run = runCli(x.args, misc, x.withResponse);
+            const double t = wallMs() - t0;
+            const double c = cpuMs() - c0;
+            if (run.out != x.output) {
+                times.clear();
+                break;
+            }
+            if (i > 0) {
+                times << t;
+                cpu << c;
+                overrun << misc.overrunMs;
+            }
+        }
+        addFloorRow(figure, times, cpu, overrun, x.floorMs, goal, 1e9);
+    }
+}
+
+// A log at a 300 ms interval on the real clock: how late each row is taken
+// against its place in the schedule (row k at k x 300 ms from the start).
+void vgtLogFigure(int seconds)
+{
+    const int interval = 300;
+    const QString figure = QStringLiteral("`marlow-vgt log`, 300 ms interval, %1 s: drift").arg(seconds);
+    const QString goal = QStringLiteral("< 300 ms (one interval)");
+    std::fprintf(stderr, "marlow-vgt log for %d s\n", seconds);
+    TimedMisc misc;
+    const CliRun run = runCli({QStringLiteral("--simulate"), QStringLiteral("--json"), QStringLiteral("log"),
+                               QStringLiteral("--interval"), QString::number(interval), QStringLiteral("--duration"),
+                               QString::number(seconds)},
+                              misc);
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    const qsizetype expected = qsizetype(seconds) * 1000 / interval;
+    if (run.code != 0 || lines.size() != expected) {
+        notMeasured(figure, QStringLiteral("exit %1, %2 rows of %3").arg(run.code).arg(lines.size()).arg(expected),
+                    goal);
+        return;
+    }
+    double worst = 0, last = 0;
+    for (qsizetype k = 0; k < lines.size(); ++k) {
+        const double t = QJsonDocument::fromJson(lines[k].toUtf8()).object().value(QLatin1String("time")).toDouble();
+        last = t * 1000 - double(k * interval);
+        worst = std::max(worst, last);
+    }
+    add({figure, QStringLiteral("last row %1 ms late, worst %2 ms").arg(fixed(last, 0), fixed(worst, 0)),
+         QStringLiteral("%1 rows due every %2 ms").arg(expected).arg(interval),
+         fixed(worst / interval, 3) + QStringLiteral(" of an interval"), goal, worst < interval});
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -648,10 +876,15 @@ int main(int argc, char *argv[])
     QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Fewer runs, for a first look."));
     QCommandLineOption only(QStringLiteral("only"),
                             QStringLiteral("Comma-separated groups: transfer, ticks, dat, programming (example and "
-                                           "image), start, s19."),
+                                           "image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, vgt-log)."),
                             QStringLiteral("groups"));
     QCommandLineOption tuner(QStringLiteral("tuner"), QStringLiteral("The tuner's executable."), QStringLiteral("path"),
                              dir + QStringLiteral("/../bin/marlow-vgt-tuner"));
+    QCommandLineOption vgt(QStringLiteral("vgt"), QStringLiteral("The command-line tool's executable."),
+                           QStringLiteral("path"), dir + QStringLiteral("/../bin/marlow-vgt"));
+    QCommandLineOption logSeconds(QStringLiteral("log-seconds"),
+                                  QStringLiteral("How long the log runs (600, or 30 with --quick)."),
+                                  QStringLiteral("s"));
     QCommandLineOption also(QStringLiteral("also"),
                             QStringLiteral("Another Widgets program to time to its first paint beside the two."),
                             QStringLiteral("path"));
@@ -659,17 +892,21 @@ int main(int argc, char *argv[])
         QStringLiteral("work"),
         QStringLiteral("Keep the generated images and files in <folder> instead of a temporary one."),
         QStringLiteral("folder"));
-    parser.addOptions({quick, only, tuner, also, keep});
+    parser.addOptions({quick, only, tuner, vgt, logSeconds, also, keep});
     parser.process(app);
 
     const bool q = parser.isSet(quick);
     QStringList groups =
         parser.isSet(only) ? parser.value(only).split(QLatin1Char(','))
                            : QStringList{QStringLiteral("transfer"),    QStringLiteral("ticks"), QStringLiteral("dat"),
-                                         QStringLiteral("programming"), QStringLiteral("start"), QStringLiteral("s19")};
+                                         QStringLiteral("programming"), QStringLiteral("start"), QStringLiteral("s19"),
+                                         QStringLiteral("vgt")};
     // "programming" is both runs: the example image and the full one.
     if (groups.contains(QStringLiteral("programming")))
         groups << QStringLiteral("example") << QStringLiteral("image");
+    if (groups.contains(QStringLiteral("vgt")))
+        groups << QStringLiteral("vgt-start") << QStringLiteral("vgt-diff") << QStringLiteral("vgt-exchanges")
+               << QStringLiteral("vgt-log");
     auto has = [&groups](const char *group) { return groups.contains(QLatin1String(group)); };
     QTemporaryDir temporary;
     const QString workPath = parser.isSet(keep) ? parser.value(keep) : temporary.path();
@@ -710,6 +947,17 @@ int main(int argc, char *argv[])
     if (has("s19"))
         s19Figure(dir + QStringLiteral("/s19-pass"), QStandardPaths::findExecutable(QStringLiteral("srec_cat")),
                   workPath, q ? 5 : 15);
+    // The tool sets the process-wide transport for each command and hands it
+    // back empty, so it runs once the window above is gone.
+    if (has("vgt-start"))
+        vgtStartFigures(parser.value(vgt), parser.value(tuner), dir + QStringLiteral("/libmarlow-first-paint.so"),
+                        workPath, q ? 3 : 9);
+    if (has("vgt-diff"))
+        vgtDiffFigures(q ? 20 : 200);
+    if (has("vgt-exchanges"))
+        vgtExchangeFigures(workPath, q);
+    if (has("vgt-log"))
+        vgtLogFigure(parser.isSet(logSeconds) ? parser.value(logSeconds).toInt() : q ? 30 : 600);
 
     printTable();
     return failed ? 1 : 0;

@@ -5,7 +5,8 @@
 #
 # usage: bench/run.sh [BUILD_DIR] [--quick] [--only GROUPS]
 # GROUPS, comma-separated: transfer, ticks, dat, programming (or example and
-# image apart), start, s19. marlow-bench --help lists the other options.
+# image apart), start, s19, vgt (or vgt-start, vgt-diff, vgt-exchanges and
+# vgt-log apart). marlow-bench --help lists the other options.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build

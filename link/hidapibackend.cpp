@@ -77,6 +77,20 @@ int HidApiBackend::Open(int vendorId, int productId, const char *manufacturer, c
     return 1;
 }
 
+std::vector<UsbHidApi::DeviceInfo> HidApiBackend::Enumerate(int vendorId, int productId)
+{
+    std::vector<DeviceInfo> devices;
+    hid_device_info *list =
+        hid_enumerate(static_cast<unsigned short>(vendorId), static_cast<unsigned short>(productId));
+    for (auto *d = list; d; d = d->next) {
+        const QString product = d->product_string ? QString::fromWCharArray(d->product_string) : QString();
+        devices.push_back({product.toStdString(), d->path ? d->path : "",
+                           !d->path || problemOpening(d->path) != OpenProblem::NotPermitted});
+    }
+    hid_free_enumeration(list);
+    return devices;
+}
+
 void HidApiBackend::GetReportLengths(int *inputLength, int *outputLength)
 {
     if (inputLength)

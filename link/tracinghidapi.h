@@ -22,6 +22,10 @@ public:
     int Write(ConstReportBuffer report) override;
     int Read(ReportBuffer report) override;
     OpenProblem LastOpenProblem() const override { return m_inner.LastOpenProblem(); }
+    std::vector<DeviceInfo> Enumerate(int vendorId, int productId) override
+    {
+        return m_inner.Enumerate(vendorId, productId);
+    }
 
 private:
     void trace(char direction, const std::uint8_t *payload);

@@ -3,6 +3,8 @@
 // one virtual module implement it; the transport never knows which.
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 // Every report buffer handed across this layer is this long: report ID at
 // index 0, then room for the longest report the transport accepts.
@@ -32,4 +34,14 @@ public:
     // Never blocks: returns 0 when nothing is queued.
     virtual int Read(ReportBuffer report) = 0;
     virtual OpenProblem LastOpenProblem() const { return OpenProblem::NoDevice; }
+
+    // One device present with the vendor and product numbers asked for.
+    struct DeviceInfo {
+        std::string product; // the device name Open matches, the board name on ours
+        std::string path;
+        bool mayOpen = true; // false when this user lacks the permission to open it
+    };
+    // Every such device, in the order Open counts instances. A layer that
+    // cannot look knows of none.
+    virtual std::vector<DeviceInfo> Enumerate(int /*vendorId*/, int /*productId*/) { return {}; }
 };

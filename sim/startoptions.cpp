@@ -33,9 +33,15 @@ QStringList normalised(const QStringList &arguments)
 
 Choice read(const QCommandLineParser &parser)
 {
-    Choice choice;
-    if (!parser.positionalArguments().isEmpty())
+    Choice choice = readOptions(parser);
+    if (choice.error.isEmpty() && !parser.positionalArguments().isEmpty())
         choice.error = QStringLiteral("unexpected argument: ") + parser.positionalArguments().constFirst();
+    return choice;
+}
+
+Choice readOptions(const QCommandLineParser &parser)
+{
+    Choice choice;
     choice.simulate = parser.isSet(simulateName);
     if (choice.simulate) {
         const QString board = parser.value(simulateName).toLower();
@@ -48,19 +54,19 @@ Choice read(const QCommandLineParser &parser)
     return choice;
 }
 
-Link::Link(const Choice &choice, const Misc &clock)
+Link::Link(const Choice &choice, const Misc &clock, UsbHidApi *device)
 {
     if (choice.simulate) {
         auto module = std::make_unique<VirtualModule>(clock, choice.board);
         m_module = module.get();
         m_backend = std::move(module);
-    } else {
+    } else if (!device) {
         m_backend = std::make_unique<HidApiBackend>();
     }
-    m_link = m_backend.get();
+    m_link = m_backend ? m_backend.get() : device;
     if (choice.tracePath.isEmpty())
         return;
-    m_tracer = std::make_unique<TracingHidApi>(*m_backend, clock, choice.tracePath);
+    m_tracer = std::make_unique<TracingHidApi>(*m_link, clock, choice.tracePath);
     if (m_tracer->isOpen()) {
         m_link = m_tracer.get();
     } else {

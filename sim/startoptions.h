@@ -31,12 +31,15 @@ struct Choice {
     QString error; // empty when the options are good
 };
 Choice read(const QCommandLineParser &parser);
+// The same, for a program whose own arguments follow the options.
+Choice readOptions(const QCommandLineParser &parser);
 
 // The HID layer the options chose, with the trace wrapped around it.
 class Link {
 public:
-    // On failure, link() is null and error() says why.
-    Link(const Choice &choice, const Misc &clock);
+    // On failure, link() is null and error() says why. `device`, when given,
+    // stands in for hidapi's layer unless the choice is to simulate.
+    Link(const Choice &choice, const Misc &clock, UsbHidApi *device = nullptr);
     ~Link();
     Link(const Link &) = delete;
     Link &operator=(const Link &) = delete;

@@ -27,6 +27,13 @@ int VirtualModule::Open(int vendorId, int productId, const char *, const char *,
     return m_open ? 1 : 0;
 }
 
+std::vector<UsbHidApi::DeviceInfo> VirtualModule::Enumerate(int vendorId, int productId)
+{
+    if (faults.absent || unplugged() || vendorId != 0xC1CA || productId != 0xFFFF)
+        return {};
+    return {{boardName().toStdString(), "virtual", !faults.denied}};
+}
+
 void VirtualModule::GetReportLengths(int *inputLength, int *outputLength)
 {
     if (inputLength)

@@ -61,6 +61,7 @@ public:
     int Write(ConstReportBuffer report) override;
     int Read(ReportBuffer report) override;
     OpenProblem LastOpenProblem() const override { return m_problem; }
+    std::vector<DeviceInfo> Enumerate(int vendorId, int productId) override;
 
 private:
     void receive(const Payload &payload);

@@ -5,6 +5,7 @@
 // byte is due, and makes exactly the transport's fixed waits through Misc.
 #include "calibrationtables.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -23,10 +24,20 @@ struct FieldError {
 
 struct SendResult {
     std::optional<FieldError> error;
+    // How the link fared; the window goes by `error` alone.
+    int reports{};    // reports the send wrote or tried to write
+    int unwritten{};  // of those, the ones the transport could not hand over
+    int unanswered{}; // acknowledgement reads, one per block, that found no whole report
     bool complete() const { return !error; }
+    bool linkLost() const { return unwritten > 0 || unanswered > 0; }
     // What the window shows when the send ends.
     QString message() const;
 };
+
+// Every field Send would stop at, in the order Send reaches them, each with
+// reportsWritten 0: lets a caller refuse a calibration before its first report.
+// Reads the cells where they stand, moving no current cell.
+QList<FieldError> Unsendable(const CalibrationTables &tables);
 
 // Writes the tables block, pauses, then the setup block. The pause between the
 // blocks lets window events run; `beforeLastRead` runs when the send is over
@@ -53,8 +64,14 @@ struct ReceiveResult {
 // Reads the module's calibration into the grids.
 ReceiveResult Receive(CalibrationTables &tables, Misc &misc);
 
+// What the module sent during a Verify, for naming the fields that differ.
+struct ModuleAnswer {
+    CalibrationTables *tables = nullptr; // set up as the window's; takes each field as it is compared
+    bool whole = true;                   // every answer report arrived
+};
+
 // Compares the module's calibration with the grids, changing no cell. True
 // when every field matches exactly and every answer report arrived.
-bool Verify(CalibrationTables &tables, Misc &misc);
+bool Verify(CalibrationTables &tables, Misc &misc, ModuleAnswer *answer = nullptr);
 
 } // namespace Transfer
