@@ -65,6 +65,5 @@ int main(int argc, char *argv[])
                                readHidden, {}};
     const int code = runMarlowVgt(QCoreApplication::arguments(), context);
     out.flush();
-    err.flush();
     return code;
 }
