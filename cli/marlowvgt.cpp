@@ -751,7 +751,7 @@ QString optionsText(const QCommandLineParser &parser)
     const QString help = parser.helpText();
     const qsizetype from = help.indexOf(QLatin1String("Options:"));
     const qsizetype to = help.indexOf(QLatin1String("\nArguments:"));
-    return help.mid(from, to < 0 ? -1 : to - from + 1);
+    return to < 0 ? help.mid(from) : help.mid(from, to - from + 1);
 }
 
 QString mainHelp(const QCommandLineParser &parser)
@@ -806,7 +806,7 @@ int runMarlowVgt(const QStringList &rawArgs, Context &context)
         help = true;
         words.removeFirst();
     }
-    if (first.isSet(QStringLiteral("version")) || (words.size() > 1 && words.contains(QLatin1String("--version")))) {
+    if (first.isSet(QStringLiteral("version")) || words.contains(QLatin1String("--version"))) {
         context.out << programName << ' ' << MARLOW_VERSION << '\n';
         return Done;
     }
