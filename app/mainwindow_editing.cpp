@@ -87,6 +87,7 @@ void frmVGT_Tuner::wireEditing()
         connect(view, &FlexGridView::KeyPress, this, [gridEdit, grid](int code) { gridEdit(grid, code); });
         connect(view, &FlexGridView::DblClick, this, [gridEdit, grid] { gridEdit(grid, 32); });
         connect(view, &FlexGridView::GotFocus, this, [this, grid] {
+            const UndoStep step(*this, QStringLiteral("Edit"));
             CommitEdit(grid);
             if (grid == 3)
                 headingCheck();
@@ -230,6 +231,7 @@ void frmVGT_Tuner::CommitEdit(int grid)
     }
     if (box->isHidden() || !tag(box).isEmpty())
         return;
+    const UndoStep step(*this, QStringLiteral("Edit"));
     setTag(box, QStringLiteral("1"));
     FlexGrid &g = gridView(grid)->grid();
     const int r0 = g.Row(), c0 = g.Col(), r1 = g.RowSel(), c1 = g.ColSel();
@@ -297,6 +299,7 @@ void frmVGT_Tuner::msflexgrid1_KeyDown(int key, Qt::KeyboardModifiers shift)
         CopySelection();
         SuppressGridEdit = true;
     } else if (key == Qt::Key_V) {
+        const UndoStep step(*this, QStringLiteral("Paste"));
         PasteClipboard();
         SuppressGridEdit = true;
         Text1->hide();
@@ -342,6 +345,7 @@ void frmVGT_Tuner::mnuClearTable_Click()
 {
     // An open edit goes in first; the clearing then empties it with the rest
     // instead of it landing in a cell that was just cleared.
+    const UndoStep step(*this, QStringLiteral("Clear"));
     const CommitOnFirstReach commit(*this);
     ClearTables(tables);
 }
@@ -358,11 +362,14 @@ void frmVGT_Tuner::mnuOpen_Click()
         return;
     QFile file(name);
     FileError error = CalibrationFile::openForReading(file);
+    UndoStep step(*this, QStringLiteral("Open"));
     if (!error) {
         const CommitOnFirstReach commit(*this);
         error = CalibrationFile::read(tables, file);
     }
     file.close();
+    if (!error)
+        step.markClean();
     if (error)
         showFileError(error);
 }
@@ -372,6 +379,7 @@ void frmVGT_Tuner::mnuSave_Click()
     const QString name = m_dialogs.SaveFileName({QStringLiteral("Save Calibration As"), dataFileFilter(), 1, {}});
     if (name.isEmpty())
         return; // a cancelled save ends without a word
+    UndoStep step(*this, QStringLiteral("Save"));
     QFile file(name);
     FileError error = CalibrationFile::openForWriting(file);
     std::optional<FileBackup> backup;
@@ -395,6 +403,8 @@ void frmVGT_Tuner::mnuSave_Click()
         error = CalibrationFile::error(CalibrationFile::DeviceIoError);
     if (error && backup && backup->made())
         error.description += QStringLiteral("\rThe file you saved over is kept as %1.").arg(backup->path());
+    if (!error)
+        step.markClean();
     if (!error)
         MsgBox(QStringLiteral("Save Complete"));
     file.close();

@@ -41,6 +41,8 @@ void frmVGT_Tuner::mnuConnect_Click()
         return;
     }
     statusReason->clear();
+    // The calibration a connect receives is one step, the grids it replaced one Undo away.
+    const UndoStep step(*this, QStringLiteral("Connect"));
     NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
     const UsbHidApi::OpenProblem ktrmProblem =
         NonBlockingUSB::Connected ? UsbHidApi::OpenProblem::None : lastOpenProblem();
