@@ -25,8 +25,6 @@ std::pair<Span, Span> dataSpans(const FlexGrid &grid, const CellRange &r)
         {std::max(std::min(r.col1, r.col2), grid.FixedCols()), std::min(std::max(r.col1, r.col2), grid.Cols() - 1)}};
 }
 
-// The value of a text that is a number and nothing else, read as every consumer
-// reads it; blanks count for nothing anywhere, as they do there.
 QString withoutBlanks(QStringView text)
 {
     QString packed;
@@ -36,6 +34,9 @@ QString withoutBlanks(QStringView text)
     return packed;
 }
 
+// The value of a text that is a number and nothing else, read as every consumer
+// reads it; blanks count for nothing anywhere, as they do there.
+// A heading may end in "%".
 std::optional<double> wholeNumber(QStringView text, bool percent = false)
 {
     QString packed = withoutBlanks(text);
@@ -76,10 +77,11 @@ QVarLengthArray<double, 17> axis(const FlexGrid &map, bool columns, Span span)
         for (int i = span.first; i <= span.last; ++i)
             values.append(i);
     }
-    // As a fraction of the whole span, 0 at the first cell and 1 at the last.
+    // As a fraction of the whole span, 0 at the first cell and 1 at the last. A
+    // span of one cell has no such fraction, but then its axis goes unused.
     const double first = values.first(), width = values.last() - first;
     for (double &v : values)
-        v = width != 0 ? (v - first) / width : 0;
+        v = (v - first) / width;
     return values;
 }
 

@@ -23,8 +23,8 @@ enum class Arithmetic { Add, Subtract, ScalePercent, Set };
 // number; an empty cell or text such as "abc" or "50abc" is left as the user
 // wrote it (and stays marked as not carriable). Set writes every cell of the
 // range. The sum or product is taken as its cell text would show it before
-// rounding, so 12.3 + 0.2 rounds as 12.5 does. A value that is not a finite
-// number changes nothing.
+// rounding, so 129.2 scaled by 125% rounds as 161.5 does. A value that is not
+// a finite number changes nothing.
 void apply(FlexGrid &grid, CellRange range, Arithmetic op, double value);
 
 enum class Interpolation { Horizontal, Vertical, Bilinear };

@@ -47,7 +47,7 @@ class TestMapTools : public QObject {
     Q_OBJECT
 private slots:
     // The tool (+ - % = and a number, horizontal, vertical, bilinear, smooth; on the brake row; with map column 3's
-    // heading reading abc), the range, its block before | after, and whether it ran.
+    // heading reading the number given), the range, its block before | after, and whether it ran.
     void blockToolsRoundAsTheModuleAndFollowTheHeadingValues_data()
     {
         for (const char *column : {"tool", "range", "block", "after"})
@@ -56,14 +56,17 @@ private slots:
         row("12.3 + 0.2 is 12.5: halves to even, the label stays", "+0.2 brake", "0,3,0,0", "Brake|||12.3",
             "Brake|||12", true);
         row("254 + 0.5 stays 254, 255 + 0.5 held at 255", "+0.5", "1,1,1,2", "254|255", "254|255", true);
+        row("129.2 by 125% is 161.5 as its text reads: to 162", "%125", "1,1,1,1", "129.2", "162", true);
         row("5 - 10 held at 0", "-10", "1,1,1,2", "5|15", "0|5", true);
         row("35 by 110% is 38.5: to 38, 200 by 150% held at 255", "%110", "1,1,1,2", "35|250", "38|255", true);
         row("text, a number with text, an empty cell stay", "+1", "1,1,1,3", "abc|50abc|", "abc|50abc|", true);
         row("set overwrites every cell, rounded", "=12.5 brake", "0,0,0,2", "Brake|abc|", "Brake|12|12", true);
+        row("set leaves the headings", "=5", "0,0,1,1", "|0/0|9", "|0/0|5", true);
         row("set 300 held at 255", "=300", "1,1,1,1", "9", "255", true);
         row("set to not a number changes nothing", "=nan", "1,1,1,1", "9", "9", true);
         row("along RPM 0, 600, 850, 1100", "h", "1,1,1,4", "0|||110", "0|60|85|110", true);
         row("a heading not a number: by position", "h abc", "1,1,1,4", "0|||110", "0|37|73|110", true);
+        row("headings 0, 600, 600, 1100: by position", "h 600", "1,1,1,4", "0|||110", "0|37|73|110", true);
         row("along load 0, 10%, 16%, 22%", "v", "1,1,4,1", "0///220", "0/100/160/220", true);
         row("from all four edges", "b", "1,1,3,4", "0|50|85|110/10|||120/20|80|105|130",
             "0|50|85|110/10|66|95|120/20|80|105|130", true);
@@ -72,6 +75,7 @@ private slots:
         row("two rows: no bilinear", "b", "1,1,2,3", "1|2|3/4|5|6", "1|2|3/4|5|6", false);
         row("a peak, halves to even", "s", "2,2,4,4", "0|0|0/0|93|0/0|0|0", "0|16|0/16|46|16/0|16|0", true);
         row("text neither moves nor counts", "s", "2,2,4,4", "abc|0|0/0|93|0/0|0|0", "abc|23|0/23|46|16/0|16|0", true);
+        row("a heading is no neighbour", "s", "1,3,2,3", "10/20", "15/15", true);
         row("the brake row, held at 255", "s brake", "0,1,0,4", "10|40|300|400", "25|98|255|255", true);
         row("one cell: nothing to smooth", "s brake", "0,2,0,2", "7.5", "7.5", false);
     }
@@ -81,8 +85,8 @@ private slots:
         const QString tool = words[0];
         CalibrationTables t;
         setUp(t);
-        if (words.contains("abc"))
-            t.map().setTextMatrix(0, 3, "abc");
+        if (words.size() > 1 && words[1] != "brake")
+            t.map().setTextMatrix(0, 3, words[1]);
         FlexGrid &grid = words.contains("brake") ? t.brake() : t.map();
         const auto n = data<QString>("range").split(u',');
         const CellRange r{n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt()};
@@ -105,9 +109,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("carriable");
         const std::pair<const char *, bool> rows[] = {
-            {"255", true},    {"255.5", false}, {"254.5", true}, {"256", false},   {"-1", false},  {"-0.5", true},
-            {"abc", false},   {"", true},       {" 1 2 ", true}, {"50abc", false}, {"&HFF", true}, {"&H100", false},
-            {"2.55E2", true}, {"1E3", false},   {"12.", true},   {".", false},     {"10%", false}};
+            {"255", true},  {"255.5", false}, {"254.5", true},  {"256", false},  {"-1", false},
+            {"-0.5", true}, {"abc", false},   {"", true},       {" 1 2 ", true}, {"50abc", false},
+            {"&HFF", true}, {"&H100", false}, {"2.55E2", true}, {"1E3", false},  {"12.", true},
+            {".", false},   {"10%", false},   {"&O377", true},  {" ", true}};
         for (const auto &[text, carriable] : rows)
             row(text, QString::fromLatin1(text), carriable);
     }
