@@ -237,6 +237,7 @@ private:
     void showDifferences(const QList<TableDiff::Difference> &differences, const QString &title, const QString &other);
     UndoStep *m_step = nullptr;
     int m_menuGrid = 1;
+    bool m_menuOpen = false;
     int m_valueGrid = 1;
     MapTools::Arithmetic m_valueOp = MapTools::Arithmetic::Add;
 };

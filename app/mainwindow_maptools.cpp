@@ -22,6 +22,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUndoStack>
 #include <cmath>
 #include <functional>
@@ -137,11 +138,13 @@ void frmVGT_Tuner::buildMapTools()
     add(QStringLiteral("Clear compare marks"), {}, AnyGrid, [this] { clearCompareMarks(); });
     // The tools a grid lacks are greyed in its menu; their keys are ignored there.
     connect(gridMenu, &QMenu::aboutToShow, this, [this] {
+        m_menuOpen = true;
         for (QAction *action : gridMenu->actions())
             if (action->data().isValid() && action->data().toInt() != AnyGrid)
                 action->setEnabled(action->data().toInt() & (1 << (m_menuGrid - 1)));
     });
     connect(gridMenu, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] { m_menuOpen = false; });
         for (QAction *action : gridMenu->actions())
             if (action->data().isValid() && action->data().toInt() != AnyGrid)
                 action->setEnabled(true);
@@ -168,11 +171,14 @@ void frmVGT_Tuner::buildMapTools()
     connect(valueEdit, &QLineEdit::returnPressed, this, &frmVGT_Tuner::applyValue);
 }
 
+// The grid whose menu is open (an item runs just after the menu closes), else
+// the grid with the focus: a tool's key only reaches the window from a grid.
 int frmVGT_Tuner::toolGrid() const
 {
-    for (int grid = 1; grid <= 3; ++grid)
-        if (QApplication::focusWidget() == gridView(grid))
-            return grid;
+    if (!m_menuOpen)
+        for (int grid = 1; grid <= 3; ++grid)
+            if (QApplication::focusWidget() == gridView(grid))
+                return grid;
     return m_menuGrid;
 }
 
