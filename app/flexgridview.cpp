@@ -62,7 +62,15 @@ QString FlexGridView::shownText(int row, int col) const
     // Right-aligned text wider than its cell would lose its start, the part
     // that says what it is ("arlow VGT Tow"); the end gives way instead.
     const int room = cellRect(row, col).width() - 4; // none left elides to nothing, as a negative room does
-    return fontMetrics().elidedText(m_grid.TextMatrix(row, col), Qt::ElideRight, room);
+    const QString text = m_grid.TextMatrix(row, col);
+    if (room != m_elidedRoom || m_elidedCache.size() > 4096) { // one width serves all the cells but the parameters'
+        m_elidedCache.clear();
+        m_elidedRoom = room;
+    }
+    auto cached = m_elidedCache.constFind(text);
+    if (cached == m_elidedCache.constEnd())
+        cached = m_elidedCache.insert(text, fontMetrics().elidedText(text, Qt::ElideRight, room));
+    return *cached;
 }
 
 bool FlexGridView::inSelection(int row, int col) const
@@ -77,7 +85,14 @@ bool FlexGridView::warned(int row, int col) const
     if (!m_warnRule || row < m_grid.FixedRows() || col < m_grid.FixedCols() || !m_grid.contains(row, col))
         return false;
     const QString text = m_grid.TextMatrix(row, col);
-    return !text.isEmpty() && !m_warnRule(text);
+    if (text.isEmpty())
+        return false;
+    if (m_warnCache.size() > 4096)
+        m_warnCache.clear();
+    auto cached = m_warnCache.constFind(text);
+    if (cached == m_warnCache.constEnd())
+        cached = m_warnCache.insert(text, !m_warnRule(text));
+    return *cached;
 }
 
 void FlexGridView::setMarks(const QList<QPoint> &cells)
@@ -186,9 +201,12 @@ void FlexGridView::paintEvent(QPaintEvent *event)
                 p.setPen(fixed ? pal.color(QPalette::ButtonText) : fore);
                 const auto align = fixed && c < m_grid.FixedCols() ? Qt::AlignLeft : Qt::AlignRight;
                 p.drawText(rect.adjusted(2, 0, -2, 0), int(align | Qt::AlignVCenter), shownText(r, c));
-                if (marked(r, c)) {
-                    p.setPen(QPen(markColor(), 2));
-                    p.drawRect(rect.adjusted(1, 1, -1, -1));
+                if (marked(r, c)) { // two pixels inside the cell's edges; filled, as a wide pen strokes slowly
+                    const QRect in = rect.adjusted(1, 1, -1, -1);
+                    for (const QRect &edge :
+                         {QRect(in.left(), in.top(), in.width(), 2), QRect(in.left(), in.bottom() - 1, in.width(), 2),
+                          QRect(in.left(), in.top(), 2, in.height()), QRect(in.right() - 1, in.top(), 2, in.height())})
+                        p.fillRect(edge, markColor());
                 }
                 if (current && !fixed && focused) {
                     QPen pen(pal.color(QPalette::Text));
@@ -236,6 +254,13 @@ void FlexGridView::mouseReleaseEvent(QMouseEvent *)
 }
 
 void FlexGridView::mouseDoubleClickEvent(QMouseEvent *) { emit DblClick(); }
+
+void FlexGridView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_elidedCache.clear();
+    QAbstractScrollArea::changeEvent(event);
+}
 
 void FlexGridView::contextMenuEvent(QContextMenuEvent *event)
 {

@@ -32,7 +32,11 @@ public:
 
     // Data cells whose text the rule refuses show their text in the warning
     // colour; backgrounds stay as the grid has them.
-    void setWarnRule(std::function<bool(const QString &text)> rule) { m_warnRule = std::move(rule); }
+    void setWarnRule(std::function<bool(const QString &text)> rule)
+    {
+        m_warnRule = std::move(rule);
+        m_warnCache.clear();
+    }
     bool warned(int row, int col) const;
     // Cells marked by a compare carry a frame until their text changes from
     // the one they were marked with.
@@ -64,6 +68,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -80,6 +85,11 @@ private:
     bool m_dragging = false;
     bool inSelection(int row, int col) const;
     std::function<bool(const QString &)> m_warnRule;
+    // A whole-map repaint asks for the same few hundred texts again and
+    // again: the rule's answer and the elided text are kept per text.
+    mutable QHash<QString, bool> m_warnCache;
+    mutable QHash<QString, QString> m_elidedCache;
+    mutable int m_elidedRoom = -1;
     QHash<qsizetype, QString> m_marks; // cell index -> the text it was marked with
 
     // What a cell shows. A change of the grid repaints only the cells whose

@@ -338,6 +338,7 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
         compareList->setWindowFlag(Qt::Tool);
         compareList->setObjectName(QStringLiteral("compareList"));
         compareList->resize(460, 260);
+        compareList->setUniformItemSizes(true); // one line each: no need to lay out every item to size it
     }
     compareList->clear();
     compareList->addItems(TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n'));
