@@ -223,6 +223,7 @@ public:
     void mnuRedo_Click();
     void askValue(MapTools::Arithmetic op);
     void applyValue();
+    void closeValueInput();
     void interpolateSelection(MapTools::Interpolation how);
     void smoothSelection();
     void mnuCompareFile_Click();

@@ -48,17 +48,20 @@ const ValueOp valueOps[] = {{"Add...", "Add to the selected cells:"},
 // Esc in the number box closes it, as it leaves an edit box.
 class ValueKeys final : public QObject {
 public:
-    using QObject::QObject;
+    ValueKeys(QObject *parent, std::function<void()> close) : QObject(parent), m_close(std::move(close)) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-            static_cast<QWidget *>(parent())->hide();
+            m_close();
             return true;
         }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    std::function<void()> m_close;
 };
 
 } // namespace
@@ -165,7 +168,7 @@ void frmVGT_Tuner::buildMapTools()
     valueEdit = new QLineEdit(valueInput);
     valueEdit->setObjectName(QStringLiteral("valueEdit"));
     valueEdit->setMaximumWidth(90);
-    valueEdit->installEventFilter(new ValueKeys(valueInput));
+    valueEdit->installEventFilter(new ValueKeys(valueInput, [this] { closeValueInput(); }));
     row->addWidget(valuePrompt);
     row->addWidget(valueEdit);
     connect(valueEdit, &QLineEdit::returnPressed, this, &frmVGT_Tuner::applyValue);
@@ -242,6 +245,14 @@ void frmVGT_Tuner::askValue(MapTools::Arithmetic op)
     valueEdit->setFocus();
 }
 
+// Back to the grid the number was for, so its keys work again at once.
+void frmVGT_Tuner::closeValueInput()
+{
+    valueInput->hide();
+    activateWindow();
+    gridView(m_valueGrid)->setFocus();
+}
+
 void frmVGT_Tuner::applyValue()
 {
     QString text = valueEdit->text().trimmed();
@@ -258,7 +269,7 @@ void frmVGT_Tuner::applyValue()
     }
     if (refuseWhileBusy())
         return;
-    valueInput->hide();
+    closeValueInput();
     const UndoStep step(*this, valueInput->windowTitle());
     MapTools::apply(gridView(m_valueGrid)->grid(), selection(m_valueGrid), m_valueOp, value);
 }
@@ -339,6 +350,7 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
         compareList->setObjectName(QStringLiteral("compareList"));
         compareList->resize(460, 260);
         compareList->setUniformItemSizes(true); // one line each: no need to lay out every item to size it
+        compareList->move(frameGeometry().topRight() + QPoint(8, 0)); // beside the grids, not over them
     }
     compareList->clear();
     compareList->addItems(TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n'));
