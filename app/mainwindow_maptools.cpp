@@ -97,8 +97,9 @@ void frmVGT_Tuner::buildMapTools()
     statusModified->setObjectName(QStringLiteral("StatusBar1Modified"));
     statusModified->setMinimumWidth(70);
     statusBar()->addPermanentWidget(statusModified);
-    connect(undoStack, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { statusModified->setText(clean ? QString() : QStringLiteral("Modified")); });
+    // The stack tells of its last change as it goes, after the status bar.
+    connect(undoStack, &QUndoStack::cleanChanged, statusModified,
+            [label = statusModified](bool clean) { label->setText(clean ? QString() : QStringLiteral("Modified")); });
 
     gridMenu = new QMenu(this);
     gridMenu->setObjectName(QStringLiteral("gridMenu"));
@@ -331,16 +332,19 @@ void frmVGT_Tuner::mnuCompareModule_Click() {}
 void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differences, const QString &title,
                                    const QString &other)
 {
+    using D = TableDiff::Difference;
     QList<QPoint> marks[3];
-    for (const TableDiff::Difference &d : differences) {
-        if (d.kind == TableDiff::Difference::MapCell)
-            marks[0] << QPoint(d.column, d.row);
-        else if (d.kind == TableDiff::Difference::BrakeColumn)
-            marks[1] << QPoint(d.column, 0);
-        else
-            for (int row = MaxPosition; row <= BoardName; ++row)
-                if (parameterLabel(ParamRow(row)) == d.name)
-                    marks[2] << QPoint(1, row);
+    QList<int> grids; // per difference
+    for (const D &d : differences) {
+        int row = 0;
+        for (int r = MaxPosition; r <= BoardName && d.kind == D::Parameter; ++r)
+            if (parameterLabel(ParamRow(r)) == d.name)
+                row = r;
+        const int grid = d.kind == D::MapCell ? 1 : d.kind == D::BrakeColumn ? 2 : 3;
+        grids << grid;
+        marks[grid - 1] << (d.kind == D::MapCell ? QPoint(d.column, d.row)
+                            : grid == 2          ? QPoint(d.column, 0)
+                                                 : QPoint(1, row));
     }
     for (int grid = 1; grid <= 3; ++grid)
         gridView(grid)->setMarks(marks[grid - 1]);
@@ -351,9 +355,24 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
         compareList->resize(460, 260);
         compareList->setUniformItemSizes(true); // one line each: no need to lay out every item to size it
         compareList->move(frameGeometry().topRight() + QPoint(8, 0)); // beside the grids, not over them
+        // A line takes the user to its cell.
+        connect(compareList, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
+            const int grid = item->data(Qt::UserRole).toInt();
+            const QPoint cell = item->data(Qt::UserRole + 1).toPoint();
+            if (grid < 1)
+                return; // the count
+            activateWindow();
+            gridView(grid)->setFocus();
+            gridView(grid)->grid().setCurrent(cell.y(), cell.x());
+        });
     }
     compareList->clear();
     compareList->addItems(TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n'));
+    int seen[3] = {};
+    for (int i = 0; i < grids.size(); ++i) {
+        compareList->item(i)->setData(Qt::UserRole, grids[i]);
+        compareList->item(i)->setData(Qt::UserRole + 1, marks[grids[i] - 1][seen[grids[i] - 1]++]);
+    }
     compareList->setWindowTitle(title);
     compareList->show();
     compareList->raise();

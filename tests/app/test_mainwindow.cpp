@@ -159,7 +159,8 @@ struct Session : Rig {
                     if (frames ? view()->marked(r, c) : view()->warned(r, c))
                         out << QStringLiteral("%1,%2").arg(r).arg(c);
         }
-        out << window->statusModified->text() << (window->valueInput->isVisible() ? window->valuePrompt->text() : "");
+        out << window->statusModified->text() << (window->valueInput->isVisible() ? window->valuePrompt->text() : "")
+            << (window->gridMenu->isVisible() ? "menu" : "");
         if (const QListWidget *list = window->compareList; list && list->isVisible())
             out << "| " + list->windowTitle() + ": " + list->item(0)->text() + " ... " +
                        list->item(list->count() - 1)->text();
@@ -514,6 +515,8 @@ private slots:
                    "/ " +
                    "0,1=100 0,2=100 0,3=100 0,4=100 0,5=100 0,6=100 0,7=100 0,8=100 0,9=100 0,10=100 " +
                    "0,11=97 0,12=94 0,13=91 0,14=88 0,15=85 0,16=82 @0,16";
+        QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
+        QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
         QTest::newRow("2; towing; menu Compare with file; look")
             << "warn frame 0,1 0,2 0,3 0,4 0,5 0,6 0,7 0,8 0,9 0,10 0,11 0,12 0,13 0,14 0,15 0,16" + towing +
                    "map row 1, column 1 (RPM , load ): here , file 25 ... 279 differences / @0,1";
