@@ -196,12 +196,12 @@ bool frmVGT_Tuner::refuseWhileBusy()
 {
     // A send lets events run between its blocks; cells changed then would
     // mix two calibrations on the wire. A step still being taken (a box of
-    // a command open) takes no other inside it.
-    if (m_step)
-        return true;
-    if (linkBusy())
-        MsgBox(busyMessage());
-    return linkBusy();
+    // a command open) takes no other inside it. A beep, not a box: a box
+    // would open in the middle of the transfer.
+    if (!m_step && !linkBusy())
+        return false;
+    QApplication::beep();
+    return true;
 }
 
 void frmVGT_Tuner::showGridMenu(int grid, QPoint globalPos)

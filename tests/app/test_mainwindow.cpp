@@ -515,6 +515,7 @@ private slots:
                    "/ " +
                    "0,1=100 0,2=100 0,3=100 0,4=100 0,5=100 0,6=100 0,7=100 0,8=100 0,9=100 0,10=100 " +
                    "0,11=97 0,12=94 0,13=91 0,14=88 0,15=85 0,16=82 @0,16";
+        QTest::newRow("1; set 2,2=10; click 2,2; menu Add; value 1; hold; menu Undo") << "2,2=11 @2,2";
         QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
         QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
         QTest::newRow("2; towing; menu Compare with file; look")
