@@ -120,9 +120,9 @@ void frmVGT_Tuner::buildMapTools()
     connect(undoStack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
     connect(undoStack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
     connect(undoStack, &QUndoStack::undoTextChanged, undo,
-            [undo](const QString &step) { undo->setText(QStringLiteral("Undo ") + step); });
+            [undo](const QString &step) { undo->setText((QStringLiteral("Undo ") + step).trimmed()); });
     connect(undoStack, &QUndoStack::redoTextChanged, redo,
-            [redo](const QString &step) { redo->setText(QStringLiteral("Redo ") + step); });
+            [redo](const QString &step) { redo->setText((QStringLiteral("Redo ") + step).trimmed()); });
     gridMenu->addSeparator();
     const QKeySequence valueKeys[] = {Qt::Key_F6, Qt::SHIFT | Qt::Key_F6, Qt::Key_F7, Qt::SHIFT | Qt::Key_F7};
     for (int op = 0; op < 4; ++op)
