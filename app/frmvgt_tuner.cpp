@@ -5,6 +5,7 @@
 #include "frmbootloader.h"
 #include "frmgraph.h"
 #include "helptext.h"
+#include "linkcommands.h"
 #include "misc.h"
 #include "nonblockingusb.h"
 
@@ -239,7 +240,7 @@ frmVGT_Tuner::BoardState frmVGT_Tuner::boardState(bool needKtrm) const
 
 QString frmVGT_Tuner::boardMessage(BoardState state)
 {
-    return state == BoardState::NotConnected ? QStringLiteral("Board not connected") : QStringLiteral("KTRM not found");
+    return state == BoardState::NotConnected ? QStringLiteral("Board not connected") : KtrmNotFoundText();
 }
 
 bool frmVGT_Tuner::boardCheck(bool needKtrm)

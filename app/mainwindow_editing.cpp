@@ -7,7 +7,6 @@
 // of the commit's own moves do nothing.
 #include "calibrationfile.h"
 #include "dialogs.h"
-#include "filebackup.h"
 #include "flexgridview.h"
 #include "frmvgt_tuner.h"
 
@@ -19,7 +18,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -46,12 +44,6 @@ private:
 };
 
 QString dataFileFilter() { return QStringLiteral("Data Files (*.dat)|*.dat|All Files (*.*)|*.*"); }
-
-FileError noBackup(const FileBackup &backup)
-{
-    return {CalibrationFile::PermissionDenied,
-            QStringLiteral("The file was left as it was: no backup of it could be made, as %1.").arg(backup.problem())};
-}
 
 } // namespace
 
@@ -382,27 +374,17 @@ void frmVGT_Tuner::mnuSave_Click()
     UndoStep step(*this, QStringLiteral("Save"));
     QFile file(name);
     FileError error = CalibrationFile::openForWriting(file);
-    std::optional<FileBackup> backup;
     if (!error && file.size() > 0) {
         const QString path = QFileInfo(name).absoluteFilePath();
         if (!m_dialogs.YesNo(QStringLiteral("The Filename ") + path + QStringLiteral(" already exists.\r") +
                                  QStringLiteral("Would you like to overwrite this file?"),
                              QStringLiteral("Confirm Overwrite Operation")))
             return; // the file closes untouched
-        // The file is deleted and written anew in place: what the user had
-        // waits beside it until the new one is whole, and without that copy
-        // the file is not touched.
-        backup.emplace(path);
-        error = backup->made() ? CalibrationFile::recreate(file) : noBackup(*backup);
     }
     if (!error) {
         const CommitOnFirstReach commit(*this);
-        error = CalibrationFile::write(tables, file);
+        error = CalibrationFile::writeOver(tables, file, QStringLiteral("\r"));
     }
-    if (!error && !(backup ? backup->release(file) : file.flush()))
-        error = CalibrationFile::error(CalibrationFile::DeviceIoError);
-    if (error && backup && backup->made())
-        error.description += QStringLiteral("\rThe file you saved over is kept as %1.").arg(backup->path());
     if (!error)
         step.markClean();
     if (!error)

@@ -9,29 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace {
-
-// Why the last Open found no device, as far as the HID layer can tell.
-UsbHidApi::OpenProblem lastOpenProblem()
-{
-    const UsbHidApi *api = NonBlockingUSB::Backend();
-    return api ? api->LastOpenProblem() : UsbHidApi::OpenProblem::None;
-}
-
-// A module this user may not open outweighs a board name nobody answers to:
-// the KTRM may be there without access while no PNDX is.
-QString connectProblemText(UsbHidApi::OpenProblem ktrm, UsbHidApi::OpenProblem pndx)
-{
-    using P = UsbHidApi::OpenProblem;
-    if (ktrm == P::NotPermitted || pndx == P::NotPermitted)
-        return QStringLiteral("Module found but not accessible: install the udev rule (see README)");
-    if (ktrm == P::NoDevice || pndx == P::NoDevice)
-        return QStringLiteral("No module found on USB");
-    return {};
-}
-
-} // namespace
-
 void frmVGT_Tuner::mnuConnect_Click()
 {
     // Opening the device again, draining and receiving in the middle of a
@@ -43,25 +20,18 @@ void frmVGT_Tuner::mnuConnect_Click()
     statusReason->clear();
     // The calibration a connect receives is one step, the grids it replaced one Undo away.
     const UndoStep step(*this, QStringLiteral("Connect"));
-    NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"));
-    const UsbHidApi::OpenProblem ktrmProblem =
-        NonBlockingUSB::Connected ? UsbHidApi::OpenProblem::None : lastOpenProblem();
+    const ModuleOpen opened = OpenModule();
+    NonBlockingUSB::Connected = !opened.board.isEmpty();
     if (NonBlockingUSB::Connected) {
         setStatus(QStringLiteral("Connected"));
-        lblBoard->setText(QStringLiteral("KTRM"));
-        NonBlockingUSB::Drain();
-        mnuReceive_Click();
-    }
-    // The status is set again below, whether or not the other board answers.
-    if (!NonBlockingUSB::Connected) {
-        NonBlockingUSB::Connected = NonBlockingUSB::OpenDevice(QStringLiteral("PNDX"));
-        if (NonBlockingUSB::Connected) {
-            setStatus(QStringLiteral("Connected"));
-            lblBoard->setText(QStringLiteral("PNDX"));
-        } else {
-            setStatus(QStringLiteral("Not Connected"));
-            statusReason->setText(connectProblemText(ktrmProblem, lastOpenProblem()));
+        lblBoard->setText(opened.board);
+        if (opened.board == QLatin1String("KTRM")) {
+            NonBlockingUSB::Drain();
+            mnuReceive_Click();
         }
+    } else {
+        setStatus(QStringLiteral("Not Connected"));
+        statusReason->setText(opened.problem);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "calibrationfile.h"
 #include "ansicodec.h"
 #include "cellvalue.h"
+#include "filebackup.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,6 +225,29 @@ FileError read(CalibrationTables &t, QIODevice &in)
     UpdateAxisHeadings(t);
     params.setRow(BoardName);
     return {};
+}
+
+FileError writeOver(CalibrationTables &tables, QFile &file, const QString &joiner)
+{
+    FileError error;
+    std::optional<FileBackup> backup;
+    if (file.size() > 0) {
+        // The file is deleted and written anew in place: what the user had
+        // waits beside it until the new one is whole, and without that copy
+        // the file is not touched.
+        backup.emplace(QFileInfo(file.fileName()).absoluteFilePath());
+        error = backup->made() ? recreate(file)
+                               : FileError{PermissionDenied, QStringLiteral("The file was left as it was: no backup "
+                                                                            "of it could be made, as %1.")
+                                                                 .arg(backup->problem())};
+    }
+    if (!error)
+        error = write(tables, file);
+    if (!error && !(backup ? backup->release(file) : file.flush()))
+        error = CalibrationFile::error(DeviceIoError);
+    if (error && backup && backup->made())
+        error.description += joiner + QStringLiteral("The file you saved over is kept as %1.").arg(backup->path());
+    return error;
 }
 
 } // namespace CalibrationFile

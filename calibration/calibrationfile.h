@@ -66,6 +66,12 @@ FileError recreate(QFile &file);
 // for stops the writing there.
 FileError write(CalibrationTables &tables, QIODevice &out);
 
+// Writes the tables over a file opened by openForWriting. A file that held
+// something waits beside it as a copy until the new content is on the disk,
+// and is not touched when no copy can be made; on an error after the copy was
+// made, the description ends with where it is kept, after `joiner`.
+FileError writeOver(CalibrationTables &tables, QFile &file, const QString &joiner);
+
 // Reads a file into the tables as it goes, then rebuilds the map headings.
 // Stops at the first bad record, leaving what was read so far in the cells and
 // the headings as they were: a file that ends early, a tag other than 5 and 2,

@@ -16,11 +16,14 @@ SurfaceValues ReadSurfaceValues(const FlexGrid &map)
 
 SurfaceArray ToSurfaceArray(const SurfaceValues &values)
 {
+    // Converting a double beyond the single range is undefined; a cell of
+    // 1E300 is legal text, so it is held at the largest single.
+    auto single = [](double v) { return static_cast<float>(std::clamp(v, double(-FLT_MAX), double(FLT_MAX))); };
     SurfaceArray singles{};
-    for (int i = 0; i < SurfaceSize; ++i)
-        for (int j = 0; j < SurfaceSize; ++j)
-            // Converting a double beyond the single range is undefined; a cell
-            // of 1E300 is legal text, so it is held at the largest single.
-            singles[i][j] = static_cast<float>(std::clamp(values[i][j], double(-FLT_MAX), double(FLT_MAX)));
+    std::transform(values.begin(), values.end(), singles.begin(), [&](const auto &row) {
+        SurfaceArray::value_type out;
+        std::transform(row.begin(), row.end(), out.begin(), single);
+        return out;
+    });
     return singles;
 }

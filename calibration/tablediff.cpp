@@ -6,14 +6,17 @@
 namespace TableDiff {
 
 namespace {
-constexpr int ValueColumn = 1;
+constexpr int ValueColumn = 1; // the parameter table's values; column 0 holds the labels
 }
+
+QString mapPlace(int row, int column) { return QStringLiteral("map row %1, column %2").arg(row).arg(column); }
+QString brakePlace(int column) { return QStringLiteral("brake column %1").arg(column); }
 
 QString Difference::place() const
 {
     switch (kind) {
-    case MapCell: return QStringLiteral("map row %1, column %2 (RPM %3, load %4)").arg(row).arg(column).arg(rpm, load);
-    case BrakeColumn: return QStringLiteral("brake column %1").arg(column);
+    case MapCell: return mapPlace(row, column) + QStringLiteral(" (RPM %1, load %2)").arg(rpm, load);
+    case BrakeColumn: return brakePlace(column);
     case Parameter: return name;
     }
     return {};

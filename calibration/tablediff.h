@@ -12,6 +12,11 @@
 
 namespace TableDiff {
 
+// The names a field goes by wherever it is told, rows and columns from 1:
+// "map row 3, column 5" and "brake column 4".
+QString mapPlace(int row, int column);
+QString brakePlace(int column);
+
 struct Difference {
     enum Kind { MapCell, BrakeColumn, Parameter };
     Kind kind = MapCell;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,9 +14,17 @@ namespace {
 
 volatile std::sig_atomic_t interruptRequested = 0;
 
-// Async-signal-safe: only the flag. The handler is reset after the first
-// signal, so a second Ctrl+C ends the process at once.
-void onInterrupt(int) { interruptRequested = 1; }
+// Async-signal-safe: the flag, and a fixed line with write(2). A second
+// Ctrl+C does not kill the process either: a send cut there would leave the
+// module with new tables under the old axis scaling. Each command stops
+// within a fraction of a second, or two for a send; SIGKILL is still there.
+void onInterrupt(int)
+{
+    static const char again[] = "marlow-vgt: stopping where the module is left whole; a moment, please\n";
+    if (interruptRequested)
+        (void)!::write(STDERR_FILENO, again, sizeof again - 1);
+    interruptRequested = 1;
+}
 
 // A line from standard input; when that is a terminal, typed without echo.
 QString readHidden()
@@ -34,7 +43,7 @@ QString readHidden()
         std::fputc('\n', stderr);
     }
     const QString entry = got ? QString::fromLocal8Bit(line).trimmed() : QString();
-    std::fill(std::begin(line), std::end(line), '\0');
+    ::explicit_bzero(line, sizeof line); // a plain fill of a dying buffer may be optimised away
     return entry;
 }
 
@@ -46,7 +55,7 @@ int main(int argc, char *argv[])
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = 0; // no SA_RESTART: Ctrl+C at the response prompt ends its read
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     QTextStream out(stdout);
@@ -56,6 +65,5 @@ int main(int argc, char *argv[])
                                readHidden, {}};
     const int code = runMarlowVgt(QCoreApplication::arguments(), context);
     out.flush();
-    err.flush();
     return code;
 }

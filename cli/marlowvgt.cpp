@@ -1,6 +1,5 @@
 #include "marlowvgt.h"
 #include "calibrationfile.h"
-#include "filebackup.h"
 #include "linkcommands.h"
 #include "liveinputs.h"
 #include "misc.h"
@@ -29,33 +28,47 @@ using namespace MarlowVgt;
 namespace {
 
 const QString programName = QStringLiteral("marlow-vgt");
-// The numbers the transport opens the module by.
-constexpr int ModuleVendorId = 49610;
-constexpr int ModuleProductId = 65535;
 const QString udevHint = QStringLiteral("install the udev rule (see README)");
 
-const QString exitTable = QStringLiteral("Exit status:\n"
-                                         "  0  done\n"
-                                         "  1  differences found, or refused (a field the module cannot carry, "
-                                         "the wrong board)\n"
-                                         "  2  usage: a bad command, option or argument, or a file that cannot be "
-                                         "read or written\n"
-                                         "  3  no module: none found, or one this user may not open\n"
-                                         "  4  the link failed: the module stopped answering\n"
-                                         "  5  interrupted (Ctrl+C or SIGTERM): the message says what the module "
-                                         "now holds\n");
+// The log's shortest interval: its two exchanges each wait for their reply.
+constexpr int MinIntervalMs = 2 * LinkCommand::ReplyWaitMs;
 
-// The one place where an exchange's result becomes an exit code.
+QString exitTable()
+{
+    QString text = QStringLiteral("Exit status:\n");
+    for (int code = Done; code <= Interrupted; ++code)
+        text += QStringLiteral("  %1  %2\n").arg(code).arg(QLatin1String(ExitMeanings[code]));
+    return text + QStringLiteral("With --json a failure prints no JSON: its message goes to stderr.\n");
+}
+
+int fail(QTextStream &err, int code, const QString &message)
+{
+    err << programName << ": " << message << '\n';
+    err.flush();
+    return code;
+}
+
+// The one place where an exchange's result becomes an exit code. An overlong
+// name came whole as far as it goes: the file is written and the tool refuses.
 int exitCodeFor(const Transfer::ReceiveResult &result)
 {
-    return result.outcome == Transfer::ReceiveResult::Complete ? Done : LinkFailed;
+    switch (result.outcome) {
+    case Transfer::ReceiveResult::Complete: return Done;
+    case Transfer::ReceiveResult::NameTooLong: return DifferencesOrRefused;
+    default: return LinkFailed;
+    }
 }
-int exitCodeFor(const Transfer::SendResult &result) { return result.complete() ? Done : DifferencesOrRefused; }
-int exitCodeFor(bool verified) { return verified ? Done : DifferencesOrRefused; }
+int exitCodeFor(const Transfer::SendResult &result)
+{
+    return !result.complete() ? DifferencesOrRefused : result.linkLost() ? LinkFailed : Done;
+}
+int exitCodeFor(bool verified, const Transfer::ModuleAnswer &answer)
+{
+    return !answer.whole ? LinkFailed : verified ? Done : DifferencesOrRefused;
+}
 
 // The transport opens the first matching device every time; --instance picks
-// another one for the whole run. Notes whether the last read found a report,
-// which the version exchange does not look at.
+// another one for the whole run.
 class PinnedInstance final : public UsbHidApi {
 public:
     PinnedInstance(UsbHidApi &inner, int instance) : m_inner(inner) { m_inner.SetInstance(instance); }
@@ -70,19 +83,12 @@ public:
         m_inner.GetReportLengths(inputLength, outputLength);
     }
     int Write(ConstReportBuffer report) override { return m_inner.Write(report); }
-    int Read(ReportBuffer report) override
-    {
-        const int length = m_inner.Read(report);
-        lastReadFound = length > 0;
-        return length;
-    }
+    int Read(ReportBuffer report) override { return m_inner.Read(report); }
     OpenProblem LastOpenProblem() const override { return m_inner.LastOpenProblem(); }
     std::vector<DeviceInfo> Enumerate(int vendorId, int productId) override
     {
         return m_inner.Enumerate(vendorId, productId);
     }
-
-    bool lastReadFound = false;
 
 private:
     UsbHidApi &m_inner;
@@ -102,16 +108,10 @@ struct Session {
     QStringList arguments; // the command's own, after its name
     bool json = false;
     bool instanceChosen = false;
-    QString board;                        // the board that answered
-    const PinnedInstance *link = nullptr; // while a command holds the module
+    QString board; // the board that answered
 
     bool interrupted() const { return context.interrupt && *context.interrupt; }
-    int fail(int code, const QString &message)
-    {
-        context.err << programName << ": " << message << '\n';
-        context.err.flush();
-        return code;
-    }
+    int fail(int code, const QString &message) { return ::fail(context.err, code, message); }
     void progress(const QString &what)
     {
         if (context.errIsTerminal) {
@@ -138,27 +138,23 @@ struct Command {
     int (*run)(Session &);
 };
 
-// Opens the module as Connect does, the KTRM first and then the PNDX.
-int connect(Session &s, bool needKtrm)
+const QString noModuleText = QStringLiteral("No module found on USB");
+
+std::vector<UsbHidApi::DeviceInfo> modulesPresent()
 {
-    using Problem = UsbHidApi::OpenProblem;
-    Problem ktrm = Problem::None;
-    if (NonBlockingUSB::OpenDevice(QStringLiteral("KTRM"))) {
-        s.board = QStringLiteral("KTRM");
-    } else {
-        ktrm = NonBlockingUSB::Backend()->LastOpenProblem();
-        if (NonBlockingUSB::OpenDevice(QStringLiteral("PNDX")))
-            s.board = QStringLiteral("PNDX");
-    }
-    if (s.board.isEmpty()) {
-        const bool denied =
-            ktrm == Problem::NotPermitted || NonBlockingUSB::Backend()->LastOpenProblem() == Problem::NotPermitted;
-        return s.fail(NoModule, denied ? QStringLiteral("Module found but not accessible: ") + udevHint
-                                       : QStringLiteral("No module found on USB"));
-    }
+    return NonBlockingUSB::Backend()->Enumerate(NonBlockingUSB::ModuleVendorId, NonBlockingUSB::ModuleProductId);
+}
+
+// Opens the module as Connect does, the KTRM first and then the PNDX.
+int openModule(Session &s, bool needKtrm)
+{
+    const ModuleOpen opened = OpenModule();
+    s.board = opened.board;
+    if (s.board.isEmpty())
+        return s.fail(NoModule, opened.problem.isEmpty() ? noModuleText : opened.problem);
     // With two alike on the bus, which one answered is chance: a script must say.
     if (!s.instanceChosen) {
-        const auto devices = NonBlockingUSB::Backend()->Enumerate(ModuleVendorId, ModuleProductId);
+        const auto devices = modulesPresent();
         const auto alike = std::count_if(devices.begin(), devices.end(),
                                          [&s](const auto &device) { return device.product == s.board.toStdString(); });
         if (alike > 1)
@@ -170,7 +166,7 @@ int connect(Session &s, bool needKtrm)
     NonBlockingUSB::Connected = true;
     NonBlockingUSB::Drain();
     if (needKtrm && s.board != QLatin1String("KTRM"))
-        return s.fail(DifferencesOrRefused, QStringLiteral("KTRM not found"));
+        return s.fail(DifferencesOrRefused, KtrmNotFoundText());
     return Done;
 }
 
@@ -190,28 +186,14 @@ int load(Session &s, const QString &path, CalibrationTables &tables)
     return error ? s.fail(Usage, fileProblem(path, error)) : Done;
 }
 
-// Writes as Save does: a file already there waits beside it as a copy until
-// the new content is on the disk, and is not touched when no copy can be made.
+// Writes as Save does once the user agreed to write over a file already there.
 int save(Session &s, CalibrationTables &tables, const QString &path)
 {
     const bool existed = QFileInfo::exists(path);
     QFile file(path);
     FileError error = CalibrationFile::openForWriting(file);
-    std::optional<FileBackup> backup;
-    if (!error && file.size() > 0) {
-        backup.emplace(QFileInfo(path).absoluteFilePath());
-        error = backup->made() ? CalibrationFile::recreate(file)
-                               : FileError{CalibrationFile::PermissionDenied,
-                                           QStringLiteral("The file was left as it was: no backup of it could be "
-                                                          "made, as %1.")
-                                               .arg(backup->problem())};
-    }
     if (!error)
-        error = CalibrationFile::write(tables, file);
-    if (!error && !(backup ? backup->release(file) : file.flush()))
-        error = CalibrationFile::error(CalibrationFile::DeviceIoError);
-    if (error && backup && backup->made())
-        error.description += QStringLiteral(" The file you saved over is kept as %1.").arg(backup->path());
+        error = CalibrationFile::writeOver(tables, file, QStringLiteral(" "));
     file.close();
     if (error && !existed)
         file.remove(); // nothing half-written is left where there was nothing
@@ -222,9 +204,7 @@ void noOptions(QCommandLineParser &) {}
 
 int runList(Session &s)
 {
-    const auto devices = NonBlockingUSB::Backend()->Enumerate(ModuleVendorId, ModuleProductId);
-    if (devices.empty())
-        return s.fail(NoModule, QStringLiteral("No module found on USB"));
+    const auto devices = modulesPresent();
     std::map<std::string, int> instances; // Open counts each device name apart
     QString text;
     QJsonArray modules;
@@ -239,19 +219,19 @@ int runList(Session &s)
         modules.append(
             QJsonObject{{"instance", instance}, {"board", board}, {"path", path}, {"mayOpen", device.mayOpen}});
     }
+    // A script reads an empty list; a person is told why it is empty.
     s.result(text, {{"modules", modules}});
-    return Done;
+    return devices.empty() ? s.fail(NoModule, noModuleText) : Done;
 }
 
 int runVersion(Session &s)
 {
-    if (const int code = connect(s, false))
+    if (const int code = openModule(s, false))
         return code;
     const BoardVersion version = RequestBoardVersion(s.context.misc);
-    if (!s.link->lastReadFound)
+    if (!version.answered)
         return s.fail(LinkFailed, QStringLiteral("The module did not answer."));
-    auto hex = [](std::uint8_t b) { return QStringLiteral("%1").arg(int(b), 2, 16, QLatin1Char('0')).toUpper(); };
-    const QString text = QStringLiteral("Board Version ") + hex(version.major) + hex(version.minor);
+    const QString text = BoardVersionText(version);
     s.result(text + u'\n', {{"board", s.board}, {"major", version.major}, {"minor", version.minor}, {"text", text}});
     return Done;
 }
@@ -270,48 +250,68 @@ int runReceive(Session &s)
     // A folder that is not there is told before the module is asked for anything.
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
         return s.fail(Usage, fileProblem(path, CalibrationFile::error(CalibrationFile::PathNotFound)));
-    if (const int code = connect(s, true))
+    // A swapped argument must not cost a kept calibration: Save asks first, and so must a script.
+    if (QFileInfo::exists(path) && !s.parser.isSet(QStringLiteral("force")))
+        return s.fail(Usage,
+                      QStringLiteral("%1 is there already, and receive writes over it only with --force").arg(path));
+    if (const int code = openModule(s, true))
         return code;
     CalibrationTables tables;
     SetUpGrids(tables);
     s.progress(QStringLiteral("Receiving the calibration"));
     const Transfer::ReceiveResult received = Transfer::Receive(tables, s.context.misc);
-    if (exitCodeFor(received) != Done)
+    const int code = exitCodeFor(received);
+    if (code == LinkFailed)
         return receiveFailed(s, received, path + QStringLiteral(" was not written."));
     UpdateAxisHeadings(tables);
-    if (const int code = save(s, tables, path))
-        return code;
+    if (const int written = save(s, tables, path))
+        return written;
     s.result(QStringLiteral("Save Complete\n"), {{"file", path}, {"boardName", tables.param(BoardName)}});
-    return Done;
+    return code == Done ? Done : s.fail(code, received.message());
 }
 
-// The Verify exchange; on a mismatch a Receive names every differing field.
+// The Verify exchange; on a mismatch, the fields of its answer that differ.
 int verifyAgainst(Session &s, CalibrationTables &file, QJsonObject json, QString text)
 {
     s.progress(QStringLiteral("Verifying"));
-    const bool same = Transfer::Verify(file, s.context.misc);
-    const QString verdict = same ? QStringLiteral("Verified OK") : QStringLiteral("Verified FAILED");
-    json.insert("verified", same);
-    text += verdict + u'\n';
-    if (same) {
-        s.result(text, json);
-        return exitCodeFor(same);
-    }
     CalibrationTables module;
     SetUpGrids(module);
-    const Transfer::ReceiveResult received = Transfer::Receive(module, s.context.misc);
-    if (exitCodeFor(received) != Done) {
-        s.result(text, json);
-        return receiveFailed(s, received, QStringLiteral("The differing fields are unknown."));
+    Transfer::ModuleAnswer answer{&module};
+    const bool same = Transfer::Verify(file, s.context.misc, &answer);
+    json.insert("verified", same);
+    text += same ? QStringLiteral("Verified OK\n") : QStringLiteral("Verified FAILED\n");
+    if (!same && answer.whole) {
+        UpdateAxisHeadings(module);
+        const auto differences = TableDiff::diff(file, module);
+        if (s.json)
+            json.insert("differences",
+                        TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
+        else
+            text += TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module"));
     }
-    UpdateAxisHeadings(module);
-    const auto differences = TableDiff::diff(file, module);
-    if (s.json)
-        json.insert("differences", TableDiff::toJson(differences, QStringLiteral("file"), QStringLiteral("module")));
-    else
-        text += TableDiff::toText(differences, QStringLiteral("file"), QStringLiteral("module"));
     s.result(text, json);
-    return exitCodeFor(same);
+    if (!answer.whole)
+        return s.fail(exitCodeFor(same, answer), QStringLiteral("The module's answer was incomplete: the differing "
+                                                                "fields are unknown. Verify again."));
+    return exitCodeFor(same, answer);
+}
+
+// What the module may hold after a send the link let down.
+QString linkLostText(const Transfer::SendResult &sent, const QString &file)
+{
+    const QString counts = QStringLiteral("The module stopped answering during the send: %1 of %2 reports did not "
+                                          "go out, and %3 of its 2 acknowledgements did not come. ")
+                               .arg(sent.unwritten)
+                               .arg(sent.reports)
+                               .arg(sent.unanswered);
+    if (sent.unwritten == sent.reports)
+        return counts + QStringLiteral("It holds the calibration it had.");
+    return counts +
+           (sent.unwritten == 0 ? QStringLiteral("It may hold all of %1, or only part of it.")
+                                : QStringLiteral("It may hold part of %1 with part of the calibration it "
+                                                 "had."))
+               .arg(file) +
+           QStringLiteral(" Send again.");
 }
 
 int runSend(Session &s)
@@ -333,7 +333,7 @@ int runSend(Session &s)
         return s.fail(DifferencesOrRefused, QStringLiteral("Nothing was sent to the module. Correct the values "
                                                            "and send again."));
     }
-    if (const int code = connect(s, true))
+    if (const int code = openModule(s, true))
         return code;
     if (s.interrupted())
         return s.fail(Interrupted, QStringLiteral("Interrupted: nothing was sent to the module."));
@@ -343,8 +343,10 @@ int runSend(Session &s)
     // would run cells at the wrong engine speed and load. The 2 s to the end
     // of the setup block are the price of a module that holds one calibration.
     const Transfer::SendResult sent = Transfer::Send(tables, s.context.misc);
-    if (exitCodeFor(sent) != Done)
+    if (!sent.complete())
         return s.fail(exitCodeFor(sent), sent.message());
+    if (sent.linkLost())
+        return s.fail(exitCodeFor(sent), linkLostText(sent, s.arguments[0]));
     if (s.interrupted())
         return s.fail(Interrupted, QStringLiteral("Interrupted: the module holds all of %1, as a send is never cut "
                                                   "part-way.%2")
@@ -365,7 +367,7 @@ int runVerify(Session &s)
     CalibrationTables tables;
     if (const int code = load(s, s.arguments[0], tables))
         return code;
-    if (const int code = connect(s, true))
+    if (const int code = openModule(s, true))
         return code;
     return verifyAgainst(s, tables, {}, {});
 }
@@ -386,48 +388,58 @@ int runDiff(Session &s)
     return differences.isEmpty() ? Done : DifferencesOrRefused;
 }
 
-// One row of the log, as text, CSV and JSON.
+// One row of the log, as text, CSV and JSON; a part whose reply did not come
+// stays empty (null in JSON), so a glitch costs one reading, not the log.
 struct LogRow {
     qint64 ms;
-    LiveInputs in;
-    OperatingPoint at;
+    std::optional<LiveInputs> in;
+    std::optional<OperatingPoint> at;
 
     QString seconds() const { return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0')); }
     QString cell() const
     {
-        return at.brake ? QStringLiteral("brake column %1").arg(at.col + 1)
-                        : QStringLiteral("map row %1, column %2").arg(at.row + 1).arg(at.col + 1);
+        if (!at)
+            return QStringLiteral("no answer");
+        return at->brake ? TableDiff::brakePlace(at->col + 1) : TableDiff::mapPlace(at->row + 1, at->col + 1);
     }
     QString text() const
     {
-        auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+        auto onOff = [this](bool on) { return !in ? QString() : on ? QStringLiteral("on") : QStringLiteral("off"); };
+        const LiveInputs shown = in.value_or(LiveInputs{});
         return QStringLiteral("%1 %2 %3 %4  %5 %6  %7\n")
             .arg(seconds(), 8)
-            .arg(in.rpm, 6)
-            .arg(in.load, 6)
-            .arg(in.user, 5)
-            .arg(onOff(in.atIdle), -7)
-            .arg(onOff(in.exhaustBrake), -12)
+            .arg(shown.rpm, 6)
+            .arg(shown.load, 6)
+            .arg(shown.user, 5)
+            .arg(onOff(shown.atIdle), -7)
+            .arg(onOff(shown.exhaustBrake), -12)
             .arg(cell());
     }
     QString csv() const
     {
+        auto flag = [this](bool on) { return in ? QString::number(int(on)) : QString(); };
+        const LiveInputs shown = in.value_or(LiveInputs{});
+        const QString grid = !at ? QString() : at->brake ? QStringLiteral("brake") : QStringLiteral("map");
         return QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8,%9\n")
-            .arg(seconds(), in.rpm, in.load, in.user)
-            .arg(int(in.atIdle))
-            .arg(int(in.exhaustBrake))
-            .arg(at.brake ? QStringLiteral("brake") : QStringLiteral("map"),
-                 at.brake ? QString() : QString::number(at.row + 1))
-            .arg(at.col + 1);
+            .arg(seconds(), shown.rpm, shown.load, shown.user, flag(shown.atIdle), flag(shown.exhaustBrake), grid,
+                 at && !at->brake ? QString::number(at->row + 1) : QString(),
+                 at ? QString::number(at->col + 1) : QString());
     }
     QJsonObject json() const
     {
-        QJsonObject cellObject{{"grid", at.brake ? "brake" : "map"}, {"column", at.col + 1}};
-        if (!at.brake)
-            cellObject.insert("row", at.row + 1);
-        return {{"time", double(ms) / 1000}, {"rpm", in.rpm.toInt()}, {"load", in.load.toInt()},
-                {"user", in.user.toInt()},   {"atIdle", in.atIdle},   {"exhaustBrake", in.exhaustBrake},
-                {"cell", cellObject}};
+        QJsonObject row{{"time", double(ms) / 1000}, {"rpm", {}}, {"load", {}}, {"user", {}}, {"atIdle", {}},
+                        {"exhaustBrake", {}},        {"cell", {}}};
+        if (in) {
+            row["rpm"] = in->rpm.toInt(), row["load"] = in->load.toInt(), row["user"] = in->user.toInt();
+            row["atIdle"] = in->atIdle, row["exhaustBrake"] = in->exhaustBrake;
+        }
+        if (at) {
+            QJsonObject cellObject{{"grid", at->brake ? "brake" : "map"}, {"column", at->col + 1}};
+            if (!at->brake)
+                cellObject.insert("row", at->row + 1);
+            row["cell"] = cellObject;
+        }
+        return row;
     }
 };
 
@@ -435,7 +447,7 @@ struct LogRow {
 // start so the rows do not drift; the sleeps are cut so Ctrl+C is seen soon.
 int runLog(Session &s)
 {
-    constexpr int MinIntervalMs = 2 * LinkCommand::ReplyWaitMs, LongestSleepMs = 250;
+    constexpr int LongestSleepMs = 250, GiveUpAfterMs = 1000;
     bool ok = false;
     const QString intervalText = s.parser.value(QStringLiteral("interval"));
     const int interval = intervalText.toInt(&ok);
@@ -447,39 +459,45 @@ int runLog(Session &s)
     const double duration = durationText.isEmpty() ? 0 : durationText.toDouble(&ok);
     if (!durationText.isEmpty() && (!ok || !(duration > 0 && duration < 1e9)))
         return s.fail(Usage, QStringLiteral("--duration takes seconds above 0, not %1").arg(durationText));
-    if (const int code = connect(s, true))
+    if (const int code = openModule(s, true))
         return code;
     // Rows go straight to the file, one write each, so a kill loses none. A
     // file already there is never written over: the name may be a calibration's.
     QFile csv(s.parser.value(QStringLiteral("csv")));
-    if (!csv.fileName().isEmpty()) {
-        if (!csv.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return s.fail(Usage, QStringLiteral("%1: %2").arg(
-                                     csv.fileName(),
-                                     csv.exists() ? QStringLiteral(
-                                                        "the log writes only a new file, and this one is there already")
-                                                  : csv.errorString()));
-        csv.write("time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n");
-    }
+    auto csvWrite = [&](const QString &line) { return csv.write(line.toUtf8()) >= 0; };
+    const bool csvOpen =
+        csv.fileName().isEmpty() ||
+        (csv.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) &&
+         csvWrite(QStringLiteral("time_s,rpm,load_percent,user,at_idle,exhaust_brake,grid,row,column\n")));
+    if (!csvOpen)
+        return s.fail(Usage, QStringLiteral("%1: %2").arg(csv.fileName(),
+                                                          csv.exists() && !csv.isOpen()
+                                                              ? QStringLiteral("the log writes only a new file, and "
+                                                                               "this one is there already")
+                                                              : csv.errorString()));
     if (!s.json)
         s.context.out << "  time s    RPM load %  user  at idle exh brake     cell\n";
     Misc &misc = s.context.misc;
     const qint64 start = misc.Now();
     const qint64 end = duration > 0 ? qint64(duration * 1000) : -1;
+    qint64 missingSince = -1; // when the run of lost replies began
     for (qint64 due = 0; end < 0 || due < end; due += interval) {
         for (qint64 now = misc.Now() - start; now < due && !s.interrupted(); now = misc.Now() - start)
             misc.Sleep(int(std::min<qint64>(due - now, LongestSleepMs)));
         if (s.interrupted())
             break;
-        LogRow row{misc.Now() - start, RequestInputs(misc), {}};
-        const bool inputsCame = s.link->lastReadFound;
-        row.at = RequestOperatingPoint(misc);
-        if (!inputsCame || !s.link->lastReadFound)
-            return s.fail(LinkFailed, QStringLiteral("The module stopped answering."));
-        if (csv.isOpen() && csv.write(row.csv().toUtf8()) < 0)
+        LogRow row{misc.Now() - start, {}, {}};
+        if (Exchange(LinkCommand::RequestInputs, misc))
+            row.in = DecodeInputs(NonBlockingUSB::InBuffer);
+        if (Exchange(LinkCommand::OperatingPoint, misc))
+            row.at = DecodeOperatingPoint(NonBlockingUSB::InBuffer);
+        if (csv.isOpen() && !csvWrite(row.csv()))
             return s.fail(Usage, QStringLiteral("%1: %2").arg(csv.fileName(), csv.errorString()));
         s.result(row.text(), row.json());
         s.context.out.flush();
+        missingSince = row.in && row.at ? -1 : missingSince < 0 ? row.ms : missingSince;
+        if (missingSince >= 0 && row.ms - missingSince >= GiveUpAfterMs)
+            return s.fail(LinkFailed, QStringLiteral("The module stopped answering."));
     }
     // Without a duration Ctrl+C is the way a log ends; with one, it cuts the log short.
     return s.interrupted() && end >= 0 ? s.fail(Interrupted, QStringLiteral("Interrupted: the log ends early.")) : Done;
@@ -531,9 +549,14 @@ public:
     }
     QString linkRefusal() const override { return {}; }
     void holdLink(bool) override {}
+    bool stopBeforeNextRecord() override
+    {
+        stoppedBetweenRecords = m_s.interrupted();
+        return stoppedBetweenRecords;
+    }
 
-    int shown = 0; // records whose header went out
-    bool sending = false, stopping = false, linkLost = false, done = false;
+    int shown = 0; // records sent, each whole
+    bool sending = false, stopping = false, stoppedBetweenRecords = false, linkLost = false, done = false;
 
 private:
     Session &m_s;
@@ -549,32 +572,33 @@ private:
     }
 };
 
-// The run's waits, where the window would take a second press of "Program":
-// Ctrl+C stops the run there, between records, never inside one.
-class StopOnInterrupt final : public Misc {
+// The one wait before the start report, where the window would take a
+// second press of "Program": Ctrl+C there stops the run before anything is sent.
+class StopBeforeStart final : public Misc {
 public:
-    StopOnInterrupt(Session &s, std::function<void(bool started)> stop) : m_s(s), m_stop(std::move(stop)) {}
+    StopBeforeStart(Session &s, std::function<void()> stop) : m_s(s), m_stop(std::move(stop)) {}
     qint64 Now() const override { return m_s.context.misc.Now(); }
     void Sleep(int ms) override { m_s.context.misc.Sleep(ms); }
-    void Wait(int ms) override { m_s.context.misc.Wait(ms), check(true); }
-    void DoEvents() override { m_s.context.misc.DoEvents(), check(false); }
+    void Wait(int ms) override { m_s.context.misc.Wait(ms); }
+    void DoEvents() override
+    {
+        m_s.context.misc.DoEvents();
+        if (m_s.interrupted() && m_stop)
+            std::exchange(m_stop, {})();
+    }
 
 private:
-    void check(bool started)
-    {
-        if (m_s.interrupted() && m_stop)
-            std::exchange(m_stop, {})(started);
-    }
     Session &m_s;
-    std::function<void(bool)> m_stop;
+    std::function<void()> m_stop;
 };
 
 int runFlash(Session &s)
 {
     const QString image = s.arguments[0];
     const QString microText = s.parser.value(QStringLiteral("micro")).toLower();
-    const QStringList micros{"jm64", "jm32", "ac256", "ac128"}; // in the order of Micro
-    if (!micros.contains(microText))
+    const std::map<QString, Micro> micros{
+        {"jm64", Micro::JM64}, {"jm32", Micro::JM32}, {"ac256", Micro::AC256}, {"ac128", Micro::AC128}};
+    if (!micros.count(microText))
         return s.fail(Usage, QStringLiteral("--micro takes jm64, jm32, ac256 or ac128, not ") + microText);
     const char *const names[] = {"flash-start", "bootloader-start", "bootloader-end"};
     const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
@@ -584,19 +608,14 @@ int runFlash(Session &s)
         if (!hex.match(fields[i]).hasMatch())
             return s.fail(Usage, QStringLiteral("--%1 takes 1 to 8 hex digits, not %2").arg(names[i], fields[i]));
     }
-    const AddressWindow window =
-        AddressWindow::fromFields(fields[0], fields[1], fields[2], Micro(micros.indexOf(microText)));
+    const AddressWindow window = AddressWindow::fromFields(fields[0], fields[1], fields[2], micros.at(microText));
     // The run checks the file again; checked here first, a bad file is told
     // before anyone is asked for a response.
     S19Reader reader;
-    if (!reader.open(image))
-        return s.fail(Usage, reader.errorMessage());
-    const S19Reader::Validation validation = reader.validate(window);
+    const ProgrammingRun::Check checked = ProgrammingRun::check(reader, image, window);
     reader.close();
-    if (!validation.ok)
-        return s.fail(DifferencesOrRefused, validation.message);
-    if (validation.records == 0)
-        return s.fail(DifferencesOrRefused, ProgrammingRun::noRecordMessage(image, window));
+    if (!checked.refusal.isEmpty())
+        return s.fail(checked.opened ? DifferencesOrRefused : Usage, checked.refusal);
 
     const qint32 key = s.context.drawKey
                            ? s.context.drawKey()
@@ -610,34 +629,31 @@ int runFlash(Session &s)
     if (!accepted)
         return s.fail(DifferencesOrRefused,
                       QStringLiteral("The response does not belong to key %1; nothing was sent.").arg(key));
-    if (const int code = connect(s, false))
+    if (const int code = openModule(s, false))
         return code;
 
+    // Ctrl+C stops the run between records, never inside one.
     FlashView view(s, image, window);
-    int stoppedAfter = -1; // records sent whole when Ctrl+C stopped the run; -1: not stopped
+    bool stoppedBeforeStart = false;
     ProgrammingRun *running = nullptr;
-    StopOnInterrupt misc(s, [&](bool started) {
-        // Every wait after the start report's is a pause between a record's
-        // header and its data: that record is not whole.
-        stoppedAfter = started ? std::max(view.shown - 1, 0) : -2;
-        view.stopping = true;
+    StopBeforeStart misc(s, [&] {
+        stoppedBeforeStart = view.stopping = true;
         running->program(view);
     });
     ProgrammingRun run(misc);
     running = &run;
     run.program(view);
-    if (stoppedAfter == -2)
+    if (stoppedBeforeStart)
         return s.fail(Interrupted, QStringLiteral("Interrupted: nothing was sent to the module."));
-    if (stoppedAfter >= 0)
+    if (view.stoppedBetweenRecords)
         return s.fail(Interrupted,
                       QStringLiteral("Interrupted: the module took the start report and %1 of %2 records of %3; it "
                                      "holds no whole program until it is flashed again.")
-                          .arg(stoppedAfter)
-                          .arg(validation.records)
+                          .arg(view.shown)
+                          .arg(checked.records)
                           .arg(image));
     if (view.done) {
-        s.result(QStringLiteral("Done!!!\n"),
-                 {{"done", true}, {"message", "Done!!!"}, {"records", validation.records}});
+        s.result(QStringLiteral("Done!!!\n"), {{"done", true}, {"message", "Done!!!"}, {"records", checked.records}});
         return Done;
     }
     return view.sending && view.linkLost ? LinkFailed : DifferencesOrRefused;
@@ -657,7 +673,12 @@ const Command commands[] = {
      noOptions,
      runVersion},
     {QStringLiteral("receive"), QStringLiteral("FILE.dat"),
-     QStringLiteral("The module's calibration into FILE.dat, as Save writes it after a Receive."), true, noOptions,
+     QStringLiteral("The module's calibration into FILE.dat, as Save writes it after a Receive."), true,
+     [](QCommandLineParser &p) {
+         p.addOption({QStringLiteral("force"),
+                      QStringLiteral("Write over FILE.dat if it is there; it is kept as a copy until the new one is "
+                                     "whole.")});
+     },
      runReceive},
     {QStringLiteral("send"), QStringLiteral("FILE.dat"),
      QStringLiteral("FILE.dat into the module; refused before the first report if a field cannot be carried."), true,
@@ -668,8 +689,9 @@ const Command commands[] = {
     {QStringLiteral("verify"), QStringLiteral("FILE.dat"),
      QStringLiteral("Compares the module with FILE.dat and names every differing field."), true, noOptions, runVerify},
     {QStringLiteral("diff"), QStringLiteral("A.dat B.dat"),
-     QStringLiteral("Names every field in which two calibration files differ; no module needed."), false, noOptions,
-     runDiff},
+     QStringLiteral("Names every field in which two calibration files differ, map cells by A.dat's RPM and load "
+                    "headings; no module needed."),
+     false, noOptions, runDiff},
     {QStringLiteral("log"),
      {},
      QStringLiteral("The live inputs and the map cell in use, a row each interval, until the duration or Ctrl+C."),
@@ -678,7 +700,8 @@ const Command commands[] = {
          p.addOption({QStringLiteral("csv"),
                       QStringLiteral("Also write the rows to the new file <file>, each as it is taken."),
                       QStringLiteral("file")});
-         p.addOption({QStringLiteral("interval"), QStringLiteral("Take a row every <ms> milliseconds, from 100 (300)."),
+         p.addOption({QStringLiteral("interval"),
+                      QStringLiteral("Take a row every <ms> milliseconds, from %1 (300).").arg(MinIntervalMs),
                       QStringLiteral("ms"), QStringLiteral("300")});
          p.addOption({QStringLiteral("duration"),
                       QStringLiteral("Stop after <s> seconds; without it the log runs until Ctrl+C."),
@@ -715,7 +738,8 @@ void addCommonOptions(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("instance"),
-                      QStringLiteral("Use module <n> of several that answer to the same board name; 0 is the first."),
+                      QStringLiteral("Use module <n> of several that answer to the same board name; 0 is the first. A "
+                                     "KTRM is taken before a PNDX, as Connect takes them."),
                       QStringLiteral("n"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Write the result as JSON, for scripts.")});
     StartOptions::add(parser);
@@ -739,7 +763,7 @@ QString mainHelp(const QCommandLineParser &parser)
     for (const Command &command : commands)
         text += QStringLiteral("  %1 %2\n").arg(command.name, -8).arg(command.summary);
     text += QStringLiteral("  help     The help of a command: help <command>.\n\n");
-    return text + optionsText(parser) + u'\n' + exitTable;
+    return text + optionsText(parser) + u'\n' + exitTable();
 }
 
 QString commandHelp(const Command &command, const QCommandLineParser &parser)
@@ -747,22 +771,19 @@ QString commandHelp(const Command &command, const QCommandLineParser &parser)
     const QString arguments = command.arguments.isEmpty() ? QString() : u' ' + command.arguments;
     return QStringLiteral("Usage: %1 [options] %2%3\n%4\n\n")
                .arg(programName, command.name, arguments, command.summary) +
-           optionsText(parser) + u'\n' + exitTable;
+           optionsText(parser) + u'\n' + exitTable();
 }
 
-int usage(Context &context, const QString &message)
-{
-    context.err << programName << ": " << message << '\n';
-    context.err.flush();
-    return Usage;
-}
+int usage(Context &context, const QString &message) { return fail(context.err, Usage, message); }
 
-// A bare --simulate before the command's name takes the default board, as
-// one before the end or another option does.
+// --simulate takes the next word as its board only when it names one, so a
+// bare --simulate may stand anywhere, before a file's name too.
 QStringList normalised(QStringList args)
 {
-    for (qsizetype i = 0; i + 1 < args.size(); ++i)
-        if ((args[i] == QLatin1String("--simulate") || args[i] == QLatin1String("-simulate")) && find(args[i + 1]))
+    const QRegularExpression board(QStringLiteral("^(ktrm|pndx)$"), QRegularExpression::CaseInsensitiveOption);
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if ((args[i] == QLatin1String("--simulate") || args[i] == QLatin1String("-simulate")) &&
+            !board.match(args.value(i + 1)).hasMatch())
             args[i] = QStringLiteral("--simulate=ktrm");
     return StartOptions::normalised(args);
 }
@@ -836,6 +857,5 @@ int runMarlowVgt(const QStringList &rawArgs, Context &context)
         return usage(context, link.error());
     PinnedInstance pinned(*link.link(), instance);
     const TransportInUse transport(pinned);
-    session.link = &pinned;
     return command->run(session);
 }

@@ -13,14 +13,16 @@ class UsbHidApi;
 
 namespace MarlowVgt {
 
-// Every command ends with one of these, and --help prints this table:
-//   0  done
-//   1  differences found, or refused (a field the module cannot carry, the wrong board)
-//   2  usage: a bad command, option or argument, or a file that cannot be read or written
-//   3  no module: none found, or one this user may not open
-//   4  the link failed: the module stopped answering
-//   5  interrupted (Ctrl+C or SIGTERM): the message says what the module now holds
+// Every command ends with one of these; --help prints their meanings.
 enum ExitCode { Done = 0, DifferencesOrRefused = 1, Usage = 2, NoModule = 3, LinkFailed = 4, Interrupted = 5 };
+inline constexpr const char *ExitMeanings[] = {
+    "done",
+    "differences found, or refused (a field the module cannot carry, the wrong board)",
+    "usage: a bad command, option or argument, or a file that cannot be read or written",
+    "no module: none found, or one this user may not open",
+    "the link failed: the module stopped answering",
+    "interrupted (Ctrl+C or SIGTERM): the message says what the module now holds",
+};
 
 struct Context {
     QTextStream &out; // results: text, or JSON with --json

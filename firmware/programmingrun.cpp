@@ -48,11 +48,27 @@ QString hex(qint64 value) { return QString::number(value, 16).toUpper(); }
 
 } // namespace
 
-QString ProgrammingRun::noRecordMessage(const QString &fileName, const AddressWindow &w)
+namespace {
+QString noRecordMessage(const QString &fileName, const AddressWindow &w)
 {
     return QStringLiteral("No record of %1 starts in the flash to be programmed (%2 to %3, outside the bootloader "
                           "from %4 to %5).  Nothing was sent.")
         .arg(fileName, hex(w.flashStart), hex(w.flashEnd), hex(w.bootloaderStart), hex(w.bootloaderEnd));
+}
+} // namespace
+
+ProgrammingRun::Check ProgrammingRun::check(S19Reader &reader, const QString &fileName, const AddressWindow &window)
+{
+    if (!reader.open(fileName))
+        return {reader.errorMessage()};
+    const S19Reader::Validation validation = reader.validate(window);
+    if (!validation.ok)
+        return {validation.message, true};
+    // Programming nothing would still send the start and end reports and end
+    // with "Done!!!": the user is told instead that the window took nothing.
+    if (validation.records == 0)
+        return {noRecordMessage(fileName, window), true};
+    return {{}, true, validation.records, validation.total};
 }
 
 void ProgrammingRun::send(const BootloaderReports::Report &report)
@@ -123,25 +139,13 @@ void ProgrammingRun::program(ProgrammingView &view)
         return;
     }
     const AddressWindow window = view.addressWindow();
-    if (!m_reader.open(fileName)) {
-        view.message(m_reader.errorMessage());
+    const Check checked = check(m_reader, fileName, window);
+    if (!checked.refusal.isEmpty()) {
+        view.message(checked.refusal);
         finish(view);
         return;
     }
-    const S19Reader::Validation validation = m_reader.validate(window);
-    if (!validation.ok) {
-        view.message(validation.message);
-        finish(view);
-        return;
-    }
-    // Programming nothing would still send the start and end reports and end
-    // with "Done!!!": the user is told instead that the window took nothing.
-    if (validation.records == 0) {
-        view.message(noRecordMessage(fileName, window));
-        finish(view);
-        return;
-    }
-    view.setProgressMaximum(validation.total);
+    view.setProgressMaximum(checked.total);
     m_reader.rewind();
     m_misc.DoEvents();
     if (stoppedHere())
@@ -155,6 +159,10 @@ void ProgrammingRun::program(ProgrammingView &view)
     qint64 lastPause = 0;
     S19Record record;
     while (m_reader.next(window, record)) {
+        if (view.stopBeforeNextRecord()) {
+            finish(view);
+            return;
+        }
         view.showAddress(record.addressText);
         send(header(record));
         if (record.address > lastPause + PauseSpacing) {

@@ -30,6 +30,10 @@ public:
     virtual QString linkRefusal() const = 0;
     // The rest of the tuner keeps its reports off the link while it is held.
     virtual void holdLink(bool hold) = 0;
+    // Asked before each record goes out: true ends the run there, with every
+    // record before it whole and no end report. The window stops a run by a
+    // second press of "Program" instead, and keeps this default.
+    virtual bool stopBeforeNextRecord() { return false; }
 };
 
 namespace BootloaderReports {
@@ -54,8 +58,15 @@ public:
 
     explicit ProgrammingRun(Misc &misc) : m_misc(misc) {}
 
-    // Why a file none of whose records starts in the window is not programmed.
-    static QString noRecordMessage(const QString &fileName, const AddressWindow &window);
+    // The checks a file passes before anything is sent: it opens in `reader`,
+    // its records fit the window, and at least one of them starts in it.
+    struct Check {
+        QString refusal; // why the file is not programmed; empty when it passed
+        bool opened = false;
+        int records = 0; // records that start in the window
+        int total = 0;   // their data bytes, the progress bar's range
+    };
+    static Check check(S19Reader &reader, const QString &fileName, const AddressWindow &window);
 
     // cmdProgram_Click: starts a run, or stops the one under way.
     void program(ProgrammingView &view);

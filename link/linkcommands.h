@@ -1,5 +1,6 @@
 #pragma once
 // The module's link commands: their codes and the board-version exchange.
+#include <QString>
 #include <cstdint>
 
 class Misc;
@@ -16,12 +17,25 @@ inline constexpr int ReplyWaitMs = 50;
 struct BoardVersion {
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
+    bool answered = false; // a whole report came; the window shows the bytes either way
 };
 
-// Asks the module for its version. The read is not checked: a lost reply
-// gives whatever the last whole report held.
+// Asks the module for its version. A lost reply gives whatever the last whole
+// report held, and `answered` false.
 BoardVersion RequestBoardVersion(Misc &misc);
+// "Board Version 0221": each byte as two upper-case hex digits.
+QString BoardVersionText(const BoardVersion &version);
 
 // Fills OutBuffer with the command, sends it, waits the reply time and reads
-// once. Neither result is looked at: every caller takes InBuffer as it stands.
-void Exchange(std::uint8_t command, Misc &misc);
+// once. True when the read found a whole report; InBuffer is the caller's
+// either way, as it stands.
+bool Exchange(std::uint8_t command, Misc &misc);
+
+// Opens the module as Connect does, the KTRM first and then the PNDX.
+struct ModuleOpen {
+    QString board;   // the board that answered; empty when none did
+    QString problem; // then why, when the HID layer can tell
+};
+ModuleOpen OpenModule();
+// What a command that needs the KTRM says when the other board answered.
+QString KtrmNotFoundText();

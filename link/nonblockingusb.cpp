@@ -27,8 +27,8 @@ bool OpenDevice(const QString &boardName)
     if (!backend)
         return false;
     backend->SetInstance(0);
-    VendorId = 49610;
-    ProductId = 65535;
+    VendorId = ModuleVendorId;
+    ProductId = ModuleProductId;
     const QByteArray name = boardName.toLatin1();
     if (backend->Open(VendorId, ProductId, nullptr, nullptr, name.constData(), -1) != 1)
         return false;

@@ -10,6 +10,10 @@
 
 namespace NonBlockingUSB {
 
+// The numbers every module answers to on USB, whichever board it is.
+inline constexpr qint32 ModuleVendorId = 0xC1CA;
+inline constexpr qint32 ModuleProductId = 0xFFFF;
+
 inline bool Connected = false;
 inline qint32 VendorId = 0;
 inline qint32 ProductId = 0;

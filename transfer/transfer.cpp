@@ -4,6 +4,7 @@
 #include "messageset.h"
 #include "misc.h"
 #include "nonblockingusb.h"
+#include "tablediff.h"
 
 namespace Transfer {
 
@@ -31,7 +32,7 @@ public:
     {
         usb::OutBuffer[m_pos++] = byte;
         if (m_pos == ReportBytes) {
-            usb::WriteReport();
+            m_unwritten += int(!usb::WriteReport());
             m_pos = 0;
             ++m_written;
         }
@@ -44,10 +45,12 @@ public:
     // Zeros the rest of a partly filled report and sends it.
     void finish() { putZeros((ReportBytes - m_pos) % ReportBytes); }
     int written() const { return m_written; }
+    int unwritten() const { return m_unwritten; }
 
 private:
     int m_pos = 0;
     int m_written = 0;
+    int m_unwritten = 0;
 };
 
 // Walks an answer that spans reports, byte by byte. A report whose read fails
@@ -131,6 +134,26 @@ QString characterProblem(int position, char32_t character)
 const QString ByteRange = QStringLiteral("0 to 255");
 const QString RpmRange = QStringLiteral("-255 to 65535");
 
+// Each field's check, the same for Send and for Unsendable: empty when the
+// field's encoding carries the text.
+QString byteProblem(const QString &text)
+{
+    const double integer = CellInteger(CellValue(text));
+    return ByteField(integer) ? QString() : numberProblem(text, integer, ByteRange);
+}
+QString rpmProblem(const QString &text)
+{
+    const double integer = CellInteger(CellValue(text));
+    return RpmField(integer) ? QString() : numberProblem(text, integer, RpmRange);
+}
+QString nameLengthProblem(qsizetype length)
+{
+    return length <= MaxBoardNameLength ? QString()
+                                        : QStringLiteral("it has %1 characters, and the module takes at most %2")
+                                              .arg(length)
+                                              .arg(MaxBoardNameLength);
+}
+
 } // namespace
 
 QString FieldError::message() const
@@ -151,30 +174,21 @@ QString SendResult::message() const
 QList<FieldError> Unsendable(const CalibrationTables &t)
 {
     QList<FieldError> found;
-    auto byteCell = [&found](const FlexGrid &grid, int row, int col, const QString &place) {
-        const QString text = grid.TextMatrix(row, col);
-        const double integer = CellInteger(CellValue(text));
-        if (!ByteField(integer))
-            found.append({place, numberProblem(text, integer, ByteRange)});
+    auto check = [&found](const QString &place, const QString &problem) {
+        if (!problem.isEmpty())
+            found.append({place, problem});
     };
     for (int r = 1; r <= MapSize; ++r)
         for (int c = 1; c <= MapSize; ++c)
-            byteCell(t.map(), r, c, QStringLiteral("map row %1, column %2").arg(r).arg(c));
+            check(TableDiff::mapPlace(r, c), byteProblem(t.map().TextMatrix(r, c)));
     for (int c = 1; c <= MapSize; ++c)
-        byteCell(t.brake(), 0, c, QStringLiteral("brake column %1").arg(c));
+        check(TableDiff::brakePlace(c), byteProblem(t.brake().TextMatrix(0, c)));
     const QList<uint> characters = t.param(BoardName).toUcs4();
-    if (characters.size() > MaxBoardNameLength)
-        found.append({parameterLabel(BoardName), QStringLiteral("it has %1 characters, and the module takes at most %2")
-                                                     .arg(characters.size())
-                                                     .arg(MaxBoardNameLength)});
-    for (ParamRow row : {RpmStart, RpmIncrement}) {
-        const QString text = t.param(row);
-        const double integer = CellInteger(CellValue(text));
-        if (!RpmField(integer))
-            found.append({parameterLabel(row), numberProblem(text, integer, RpmRange)});
-    }
+    check(parameterLabel(BoardName), nameLengthProblem(characters.size()));
+    for (ParamRow row : {RpmStart, RpmIncrement})
+        check(parameterLabel(row), rpmProblem(t.param(row)));
     for (ParamRow row : {LoadStart, LoadIncrement})
-        byteCell(t.params(), row, ValueColumn, parameterLabel(row));
+        check(parameterLabel(row), byteProblem(t.param(row)));
     if (characters.size() <= MaxBoardNameLength)
         for (int i = 0; i < int(characters.size()); ++i)
             if (!Ansi::Code(char32_t(characters[i])))
@@ -185,12 +199,14 @@ QList<FieldError> Unsendable(const CalibrationTables &t)
 SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &beforeLastRead)
 {
     StreamWriter out;
-    auto stop = [&out](const QString &place, const QString &problem) {
-        return SendResult{FieldError{place, problem, out.written()}};
+    int unanswered = 0;
+    auto stop = [&](const QString &place, const QString &problem) {
+        return SendResult{FieldError{place, problem, out.written()}, out.written(), out.unwritten(), unanswered};
     };
     auto &map = t.map();
     auto &brake = t.brake();
     auto &params = t.params();
+    auto byteOf = [](const QString &text) { return ByteField(CellInteger(CellValue(text))); };
 
     // A field the module cannot hold stops the send where it stands rather than
     // after a check of the whole calibration: the reports before it are already
@@ -199,20 +215,17 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     for (int r = 1; r <= MapSize; ++r) {
         for (int c = 1; c <= MapSize; ++c) {
             const QString text = visit(map, r, c);
-            const double integer = CellInteger(CellValue(text));
-            const auto byte = ByteField(integer);
+            const auto byte = byteOf(text);
             if (!byte)
-                return stop(QStringLiteral("map row %1, column %2").arg(r).arg(c),
-                            numberProblem(text, integer, ByteRange));
+                return stop(TableDiff::mapPlace(r, c), byteProblem(text));
             out.put(*byte);
         }
     }
     for (int c = 1; c <= MapSize; ++c) {
         const QString text = visit(brake, 0, c);
-        const double integer = CellInteger(CellValue(text));
-        const auto byte = ByteField(integer);
+        const auto byte = byteOf(text);
         if (!byte)
-            return stop(QStringLiteral("brake column %1").arg(c), numberProblem(text, integer, ByteRange));
+            return stop(TableDiff::brakePlace(c), byteProblem(text));
         out.put(*byte);
     }
     for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
@@ -220,51 +233,45 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     out.putZeros(4);
 
     misc.Sleep(50);
-    usb::ReadReport();
+    unanswered += int(!usb::ReadReport());
     misc.Wait(2000);
 
     const QString name = visit(params, BoardName, ValueColumn);
     const QList<uint> characters = name.toUcs4();
     const int length = int(characters.size());
     if (length > MaxBoardNameLength)
-        return stop(parameterLabel(BoardName), QStringLiteral("it has %1 characters, and the module takes at most %2")
-                                                   .arg(length)
-                                                   .arg(MaxBoardNameLength));
+        return stop(parameterLabel(BoardName), nameLengthProblem(length));
 
     auto putRpm = [&](ParamRow row) {
         const QString text = visit(params, row, ValueColumn);
-        const double integer = CellInteger(CellValue(text));
-        const auto bytes = RpmField(integer);
+        const auto bytes = RpmField(CellInteger(CellValue(text)));
         if (!bytes)
-            return std::optional<FieldError>(
-                FieldError{parameterLabel(row), numberProblem(text, integer, RpmRange), out.written()});
+            return std::optional(stop(parameterLabel(row), rpmProblem(text)));
         out.put((*bytes)[0]);
         out.put((*bytes)[1]);
-        return std::optional<FieldError>();
+        return std::optional<SendResult>();
     };
     auto putLoad = [&](ParamRow row) {
         const QString text = visit(params, row, ValueColumn);
-        const double integer = CellInteger(CellValue(text));
-        const auto byte = ByteField(integer);
+        const auto byte = byteOf(text);
         if (!byte)
-            return std::optional<FieldError>(
-                FieldError{parameterLabel(row), numberProblem(text, integer, ByteRange), out.written()});
+            return std::optional(stop(parameterLabel(row), byteProblem(text)));
         out.put(*byte);
-        return std::optional<FieldError>();
+        return std::optional<SendResult>();
     };
 
     out.put(WriteSetup);
     out.put(static_cast<std::uint8_t>(SetupLength(length)));
     out.putZeros(2);
     if (auto e = putRpm(RpmStart))
-        return SendResult{e};
+        return *e;
     out.putZeros(2);
     if (auto e = putRpm(RpmIncrement))
-        return SendResult{e};
+        return *e;
     if (auto e = putLoad(LoadStart))
-        return SendResult{e};
+        return *e;
     if (auto e = putLoad(LoadIncrement))
-        return SendResult{e};
+        return *e;
     // The name's characters are due: back to its cell, whose text was taken
     // for the length a moment ago with no event in between.
     visit(params, BoardName, ValueColumn);
@@ -281,8 +288,8 @@ SendResult Send(CalibrationTables &t, Misc &misc, const std::function<void()> &b
     misc.Sleep(50);
     if (beforeLastRead)
         beforeLastRead();
-    usb::ReadReport();
-    return {};
+    unanswered += int(!usb::ReadReport());
+    return {std::nullopt, out.written(), out.unwritten(), unanswered};
 }
 
 QString ReceiveResult::message() const
@@ -386,14 +393,16 @@ ReceiveResult Receive(CalibrationTables &t, Misc &misc)
     return result;
 }
 
-bool Verify(CalibrationTables &t, Misc &misc)
+bool Verify(CalibrationTables &t, Misc &misc, ModuleAnswer *answer)
 {
     auto &map = t.map();
     auto &brake = t.brake();
     auto &params = t.params();
+    CalibrationTables *module = answer ? answer->tables : nullptr;
 
     usb::Drain();
     bool verdict = true;
+    bool whole = true;
     usb::SetCommand(ReadTables);
     usb::WriteReport();
     misc.Sleep(50);
@@ -401,36 +410,43 @@ bool Verify(CalibrationTables &t, Misc &misc)
     // so the whole answer is consumed. A report that never came fails the
     // verdict: the bytes compared in its place were another report's.
     AnswerReader tables(usb::ReadReport());
-    auto compare = [&](FlexGrid &grid, int row, int col, double received) {
+    auto compare = [&](FlexGrid &grid, FlexGrid *moduleGrid, int row, int col, int received) {
         if (CellValue(visit(grid, row, col)) != received)
             verdict = false;
+        if (moduleGrid)
+            moduleGrid->setTextMatrix(row, col, QString::number(received));
     };
+    FlexGrid *moduleParams = module ? &module->params() : nullptr;
     for (int r = 1; r <= MapSize; ++r)
         for (int c = 1; c <= MapSize; ++c)
-            compare(map, r, c, tables.next());
+            compare(map, module ? &module->map() : nullptr, r, c, tables.next());
     for (int c = 1; c <= MapSize; ++c)
-        compare(brake, 0, c, tables.next());
+        compare(brake, module ? &module->brake() : nullptr, 0, c, tables.next());
     for (ParamRow row : {MaxPosition, MaxAdjust, MaxBoost})
-        compare(params, row, ValueColumn, tables.next());
+        compare(params, moduleParams, row, ValueColumn, tables.next());
     if (tables.lost())
-        verdict = false;
+        whole = false;
 
     usb::SetCommand(ReadSetup);
     usb::WriteReport();
     misc.Sleep(50);
     if (!usb::ReadReport())
-        verdict = false;
+        whole = false;
     const auto scaling = usb::InBuffer;
-    compare(params, RpmStart, ValueColumn, scaling[0] * 256 + scaling[1]);
-    compare(params, LoadStart, ValueColumn, scaling[2]);
-    compare(params, RpmIncrement, ValueColumn, scaling[3] * 256 + scaling[4]);
-    compare(params, LoadIncrement, ValueColumn, scaling[5]);
+    compare(params, moduleParams, RpmStart, ValueColumn, scaling[0] * 256 + scaling[1]);
+    compare(params, moduleParams, LoadStart, ValueColumn, scaling[2]);
+    compare(params, moduleParams, RpmIncrement, ValueColumn, scaling[3] * 256 + scaling[4]);
+    compare(params, moduleParams, LoadIncrement, ValueColumn, scaling[5]);
 
     const NameRead name = collectName(usb::ReadReport());
     const QString shown = visit(params, BoardName, ValueColumn);
-    if (name.cut || name.tooLong || name.name != shown)
-        verdict = false;
-    return verdict;
+    if (moduleParams)
+        moduleParams->setTextMatrix(BoardName, ValueColumn, name.name);
+    if (name.cut || name.tooLong)
+        whole = false;
+    if (answer)
+        answer->whole = whole;
+    return verdict && whole && name.name == shown;
 }
 
 } // namespace Transfer

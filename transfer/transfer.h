@@ -24,7 +24,12 @@ struct FieldError {
 
 struct SendResult {
     std::optional<FieldError> error;
+    // How the link fared; the window goes by `error` alone.
+    int reports{};    // reports the send wrote or tried to write
+    int unwritten{};  // of those, the ones the transport could not hand over
+    int unanswered{}; // acknowledgement reads, one per block, that found no whole report
     bool complete() const { return !error; }
+    bool linkLost() const { return unwritten > 0 || unanswered > 0; }
     // What the window shows when the send ends.
     QString message() const;
 };
@@ -59,8 +64,14 @@ struct ReceiveResult {
 // Reads the module's calibration into the grids.
 ReceiveResult Receive(CalibrationTables &tables, Misc &misc);
 
+// What the module sent during a Verify, for naming the fields that differ.
+struct ModuleAnswer {
+    CalibrationTables *tables = nullptr; // set up as the window's; takes each field as it is compared
+    bool whole = true;                   // every answer report arrived
+};
+
 // Compares the module's calibration with the grids, changing no cell. True
 // when every field matches exactly and every answer report arrived.
-bool Verify(CalibrationTables &tables, Misc &misc);
+bool Verify(CalibrationTables &tables, Misc &misc, ModuleAnswer *answer = nullptr);
 
 } // namespace Transfer

@@ -1,11 +1,13 @@
 # Runs marlow-vgt as a script would and checks the exact exit status and the
 # first line it prints for each case: arguments | status | line.
-file(REMOVE ${WORK}/log.csv)
+file(REMOVE ${WORK}/log.csv ${WORK}/received.dat ${WORK}/cut.csv ${WORK}/ended.csv)
 set(cases
   "--version|0|marlow-vgt 2.21"
   "--help|0|Usage: marlow-vgt [options] <command> [arguments]"
   "--simulate,list|0|0  KTRM  virtual  may open"
   "--simulate,receive,${WORK}/received.dat|0|Save Complete"
+  "receive,${WORK}/received.dat,--simulate|2|marlow-vgt: ${WORK}/received.dat is there already, and receive writes over it only with --force"
+  "receive,--simulate,${WORK}/received.dat,--force|0|Save Complete"
   "diff,${WORK}/received.dat,${EXAMPLES}/factory-calibration.dat|0|No differences"
   "--simulate,send,--verify,${EXAMPLES}/towing-calibration.dat|0|Download Complete"
   "list,--bogus|2|marlow-vgt: Unknown option 'bogus'."
@@ -34,6 +36,19 @@ execute_process(COMMAND ${TOOL} --simulate flash ${WORK}/image.s19 INPUT_FILE ${
 if(NOT got EQUAL 1 OR NOT err MATCHES "^Enter password for key of [0-9]+\nmarlow-vgt: The response does not belong to key [0-9]+; nothing was sent.\n$")
   message(FATAL_ERROR "marlow-vgt flash with a wrong response: status ${got}, '${err}'")
 endif()
+
+# Every row reaches the file whole as it is taken: when Ctrl+C cuts a log
+# short, and when the process is killed.
+foreach(case "cut.csv;INT;--duration;5;5" "ended.csv;KILL;Subprocess killed")
+  list(POP_FRONT case file signal)
+  list(POP_BACK case status)
+  execute_process(COMMAND timeout --preserve-status -s ${signal} 1 ${TOOL} --simulate log --csv ${WORK}/${file} ${case}
+                  RESULT_VARIABLE got OUTPUT_QUIET ERROR_QUIET TIMEOUT 20)
+  file(READ ${WORK}/${file} csv)
+  if(NOT got STREQUAL status OR NOT csv MATCHES "^time_s,[^\n]*\n(0\\.[0-9]+,[0-9]+,[0-9]+,[0-9]+,[01],[01],map,[0-9]+,[0-9]+\n)+$")
+    message(FATAL_ERROR "marlow-vgt log ended by SIG${signal}: status ${got}, file '${csv}'; expected ${status}")
+  endif()
+endforeach()
 
 execute_process(COMMAND readelf -d ${TOOL} OUTPUT_VARIABLE dynamic RESULT_VARIABLE got)
 if(NOT got EQUAL 0 OR NOT dynamic MATCHES "Qt6Core")

@@ -98,7 +98,7 @@ private slots:
         const QByteArray bytes = "0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20";
         row("32 bytes", rec("S1", "4000", bytes), "", "32/1 0000400020000000:" + QString(bytes));
         row("36 bytes", rec("S1", "4000", bytes + "21222324"), "", line("4000 has more than 32 data bytes."));
-        row("S3 address above 7FFFFFFF", rec("S3", "00004000 7FFFFFFF 80000000"), "",
+        row("S3 address above 7FFFFFFF, a record after it", rec("S3", "00004000 7FFFFFFF 80000000 00004000"), "",
             line("80000000 has an address above 7FFFFFFF, more than the tuner can handle."));
         const QByteArray s4 = "S107400009afAF0000"; // every edge of the hex digits
         // Every line end; then a long line, and a record that straddles the end of the first 64 KiB read.
@@ -151,6 +151,8 @@ private slots:
         QCOMPARE(fw->txtFilename->text() + QString::number(rig.dialogs.shown.last().filterIndex) +
                      fw->txtFilename->toolTip() + QString::number(fw->txtFilename->minimumWidth()),
                  "/images/new.s192Double-click to choose the S19 file260");
+        QTest::mouseDClick(fw->txtFilename, Qt::LeftButton); // cancelled: the dialog's empty name is taken
+        QVERIFY(fw->txtFilename->text().isEmpty());
         QVERIFY(reflash(rig) == fw && fw->close()); // the same window, until closed
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!fw);
@@ -196,6 +198,8 @@ private slots:
         row("pressed during the last pause", "press 5",
             stopped + twice + " W00*5 S50 R W00*5 S50 R W00 Wt250 | 0/24 0/24 4/24 8/24 20/24 | 004420 | 8 12 0");
         const QString nothing = QStringLiteral(" |  |  | 0 | ");
+        row("a record without data first", write(rec("S1", "4000", "") + rec("S1", "4020"), "empty.s19"),
+            "Done!!! | E W27 Wt250 W00 Wt250 W00*4 S50 R W00*5 S50 R WFF S100 R | 0/4 0/4 0/4 | 004020 | ");
         row("not connected", "unplugged", "Not connected to module." + nothing);
         row("link held", "held", "The module is busy with a transfer. Try again when it has finished." + nothing);
         row("cancelled file dialog", "", "Open All Files (*.*)|*.*|S19 Files (*.s19)|*.s19" + nothing);

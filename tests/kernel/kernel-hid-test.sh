@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the real transport against a real kernel HID stack: Debian's stock
 # kernel boots under QEMU (software emulation, so no KVM is needed) from an
-# initramfs that holds busybox, the uhid module program and the check program.
+# initramfs that holds busybox, the uhid module program, the check program and
+# marlow-vgt. The check program drives one module; then two modules run at once
+# and two marlow-vgt processes drive one each in parallel (two-modules.sh).
 #
 #   kernel-hid-test.sh prepare CACHE            host packages, kernel unpacked into CACHE (once)
-#   kernel-hid-test.sh run CACHE WORK MODULE CHECK [SECONDS]
-#                                               builds the initramfs in WORK, boots, reads the verdict
+#   kernel-hid-test.sh run CACHE WORK MODULE CHECK MARLOW-VGT EXAMPLES [SECONDS]
+#                                               builds the initramfs in WORK, boots, reads the verdicts
 #
 # The kernel is the one linux-image-amd64 stood for when CACHE was filled;
 # delete CACHE to move to a newer one. The kernel package is only unpacked,
@@ -13,7 +15,8 @@
 set -Eeuo pipefail
 
 packages=(qemu-system-x86 busybox-static cpio)
-verdict_pattern='^KERNEL HID CHECK: '
+# Each part of the run ends with one of these lines; every one must say PASS.
+verdicts=('KERNEL HID CHECK: ' 'KERNEL CLI CHECK: ')
 
 fail() {
   echo "kernel HID test: $*" >&2
@@ -154,7 +157,7 @@ add_program() {
 }
 
 build_initramfs() {
-  local kernel=$1 work=$2 module=$3 check=$4
+  local kernel=$1 work=$2 module=$3 check=$4 vgt=$5 examples=$6
   local staging="$work/initramfs"
   rm -rf "$staging"
   mkdir -p "$staging"/{bin,dev,proc,sys,tmp,run,modules}
@@ -171,6 +174,13 @@ build_initramfs() {
 
   add_program "$module" "$staging"
   add_program "$check" "$staging"
+  add_program "$vgt" "$staging"
+  local example
+  for example in factory-calibration.dat towing-calibration.dat; do
+    [ -f "$examples/$example" ] || fail "no $example in $examples"
+    cp "$examples/$example" "$staging/opt/marlow/"
+  done
+  cp "$(dirname "${BASH_SOURCE[0]}")/two-modules.sh" "$staging/opt/marlow/two-modules.sh"
 
   local insmods="" m
   for m in "${load_order[@]}"; do
@@ -188,6 +198,7 @@ mount -t devtmpfs devtmpfs /dev
 $insmods
 [ -e /dev/uhid ] || finish "no /dev/uhid after loading the modules"
 /opt/marlow/$(basename "$module") &
+module=\$!
 i=0
 while ! ls /dev/hidraw* >/dev/null 2>&1; do
   i=\$((i + 1))
@@ -196,6 +207,18 @@ while ! ls /dev/hidraw* >/dev/null 2>&1; do
 done
 /opt/marlow/$(basename "$check")
 say "check program exited with \$?"
+# The programming run has moved that module on; the parallel part starts from
+# two fresh ones, so its device goes first.
+kill \$module
+wait \$module
+i=0
+while ls /dev/hidraw* >/dev/null 2>&1; do
+  i=\$((i + 1))
+  [ \$i -gt 100 ] && finish "the hidraw device stayed after its module ended"
+  sleep 0.1
+done
+sh /opt/marlow/two-modules.sh /opt/marlow/$(basename "$module") /opt/marlow/$(basename "$vgt") \
+  /opt/marlow/factory-calibration.dat /opt/marlow/towing-calibration.dat
 dmesg | grep -i -e uhid -e hidraw -e 'queue is full' | sed 's/^/dmesg: /'
 poweroff -f
 EOF
@@ -227,13 +250,15 @@ run_vm() {
     fail "QEMU did not finish within $seconds s"
   fi
   [ "$status" -eq 0 ] || fail "QEMU failed with status $status"
-  local verdict
-  verdict=$(grep -a -m1 "$verdict_pattern" "$log" || true)
-  [ -n "$verdict" ] || fail "the check program printed no verdict"
-  case "$verdict" in
-    *": PASS"*) echo "kernel HID test: $verdict" ;;
-    *) fail "$verdict" ;;
-  esac
+  local pattern verdict
+  for pattern in "${verdicts[@]}"; do
+    verdict=$(grep -a -m1 "^$pattern" "$log" || true)
+    [ -n "$verdict" ] || fail "no verdict line starting \"$pattern\""
+    case "$verdict" in
+      *": PASS"*) echo "kernel HID test: $verdict" ;;
+      *) fail "$verdict" ;;
+    esac
+  done
 }
 
 case "${1:-}" in
@@ -244,14 +269,14 @@ case "${1:-}" in
     ensure_kernel "$(cd "$2" && pwd)"
     ;;
   run)
-    [ $# -ge 5 ] || fail "usage: $0 run CACHE WORK MODULE CHECK [SECONDS]"
+    [ $# -ge 7 ] || fail "usage: $0 run CACHE WORK MODULE CHECK MARLOW-VGT EXAMPLES [SECONDS]"
     [ -f "$2/kernel/ready" ] || fail "no kernel in $2/kernel: run '$0 prepare $2' first"
     mkdir -p "$3"
     work=$(cd "$3" && pwd)
-    build_initramfs "$2/kernel" "$work" "$(realpath "$4")" "$(realpath "$5")"
-    run_vm "$2/kernel" "$work" "${6:-120}"
+    build_initramfs "$2/kernel" "$work" "$(realpath "$4")" "$(realpath "$5")" "$(realpath "$6")" "$(realpath "$7")"
+    run_vm "$2/kernel" "$work" "${8:-120}"
     ;;
   *)
-    fail "usage: $0 prepare CACHE | run CACHE WORK MODULE CHECK [SECONDS]"
+    fail "usage: $0 prepare CACHE | run CACHE WORK MODULE CHECK MARLOW-VGT EXAMPLES [SECONDS]"
     ;;
 esac

@@ -1,7 +1,14 @@
 // Plays the module on a real kernel HID stack: a uhid device with the module's
 // identity and report layout, answered by the virtual module's own code. Runs
-// inside the test VM, beside kernelhidcheck, and lives until the VM powers off.
+// inside the test VM, beside kernelhidcheck or marlow-vgt, until it is killed
+// or the VM powers off.
+//
+//   uhidmodule [N]   N (default 0) tells several modules apart: the device's
+//                    serial number reads "module N", and every map cell starts
+//                    at 200 + N, a value no example calibration holds, so what a
+//                    module returns shows whether anything was written to it.
 #include "misc.h"
+#include "simcalibration.h"
 #include "virtualmodule.h"
 
 #include <QCoreApplication>
@@ -11,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,6 +48,8 @@ bool send(int fd, const uhid_event &ev) { return ::write(fd, &ev, sizeof ev) == 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const int number = argc > 1 ? std::atoi(argv[1]) : 0;
+    const QByteArray serial = "module " + QByteArray::number(number);
 
     const int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -50,6 +60,7 @@ int main(int argc, char **argv)
     create.u.create2.bus = 0x03; // BUS_USB
     create.u.create2.vendor = 0xC1CA;
     create.u.create2.product = 0xFFFF;
+    std::copy_n(serial.constData(), serial.size(), create.u.create2.uniq);
     create.u.create2.rd_size = sizeof ModuleDescriptor;
     std::copy(std::begin(ModuleDescriptor), std::end(ModuleDescriptor), create.u.create2.rd_data);
     if (!send(fd, create))
@@ -57,8 +68,11 @@ int main(int argc, char **argv)
 
     RealMisc clock;
     VirtualModule module(clock, VirtualModule::Board::KTRM);
+    HeldCalibration start = HeldCalibration::factory();
+    start.map.fill(std::uint8_t(200 + number));
+    module.calibration().setHeld(start);
     module.Open(0xC1CA, 0xFFFF, nullptr, nullptr, "KTRM", -1);
-    std::fprintf(stderr, "uhidmodule: KTRM is up\n");
+    std::fprintf(stderr, "uhidmodule %d: KTRM is up\n", number);
 
     // The virtual module only ever answers a report it received, so a blocking
     // read of the next uhid event is all the waiting there is.

@@ -6,6 +6,7 @@ set(cases
   "--version||0|marlow-vgt-tuner 2.21"
   "--simulate,abcd|QT_QPA_PLATFORM=offscreen|2|marlow-vgt-tuner: --simulate takes ktrm or pndx, not abcd"
   "--bogus|QT_QPA_PLATFORM=offscreen|2|marlow-vgt-tuner: Unknown option 'bogus'."
+  "--simulate,--trace,/nonexistent/t.txt|QT_QPA_PLATFORM=offscreen|2|marlow-vgt-tuner: cannot write the trace file /nonexistent/t.txt: No such file or directory"
   "--simulate||1|marlow-vgt-tuner: no display to show the window on (DISPLAY is not set)")
 foreach(case IN LISTS cases)
   string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|([^|]*)\\|(.*)$" matched "${case}")

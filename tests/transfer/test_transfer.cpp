@@ -49,7 +49,8 @@ private slots:
         t.brake().setTextMatrix(0, 5, texts.section(u'|', 1, 1));
         for (int r = 0; r < 8; ++r)
             t.params().setTextMatrix(r, 1, texts.section(u'|', 2 + r, 2 + r));
-        t.params().setCol(0); // on the labels: Send finds the values itself
+        t.params().setCol(0);                       // on the labels: Send finds the values itself
+        QVERIFY(Transfer::Unsendable(t).isEmpty()); // every edge is carried
         rig.window->mnuSend_Click();
         QCOMPARE(t.params().Row(), 7); // Send ends on the name, where its last field came from
         QByteArray wire, expected = "\x91" + QByteArray(279, '\0') + bytes.mid(5);
@@ -145,10 +146,48 @@ private slots:
                            .join(u' ') +
                        " | " + rig.dialogs.messages().mid(1).join(u'|').section(u'.', 0, 0);
         } else {
+            const auto refused = Transfer::Unsendable(t); // the same field, told the same way
             const auto sent = Transfer::Send(t, rig.misc, [&] { beforeLastRead = rig.journal.summary(); });
             outcome += rig.journal.summary() + " | " + beforeLastRead + " | " + sent.message();
+            QCOMPARE(refused.size() == 1 && sent.message().startsWith("Send stopped at " + refused[0].place + ": " +
+                                                                      refused[0].problem + ". "),
+                     !sent.complete());
         }
         QTEST(outcome, "outcome");
+    }
+
+    // Cells ("grid row column text", grid 1 map, 2 brake, 3 parameters) set over empty tables, one beyond each
+    // edge | every field a send would stop at, in the order it reaches them.
+    void unsendableNamesEveryFieldASendWouldStopAt_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("found");
+        const QString bytes = ", outside the range 0 to 255\n", rpm = ", outside the range -255 to 65535\n";
+        row("one beyond each edge",
+            QStringList{"1 16 16 256", "2 0 1 -1", "3 3 1 -256", "3 4 1 65536", "3 5 1 256", "3 6 1 -1",
+                        "3 7 1 " + QString(237, u'n')},
+            "map row 16, column 16: it holds 256" + bytes + "brake column 1: it holds -1" + bytes +
+                "Board Name: it has 237 characters, and the module takes at most 236\nRPM Start: it holds -256" + rpm +
+                "RPM Increment: it holds 65536" + rpm + "LOAD Start: it holds 256" + bytes +
+                "LOAD Increment: it holds -1" + bytes);
+        row("a character outside the set, after the scaling", QStringList{"3 7 1 A\u0100", "3 6 1 256"},
+            "LOAD Increment: it holds 256" + bytes +
+                "Board Name: character 2, \"\u0100\" (U+0100), is not one the module can store in a name: it takes "
+                "the characters of Windows-1252\n");
+    }
+    void unsendableNamesEveryFieldASendWouldStopAt()
+    {
+        QFETCH(QStringList, cells);
+        CalibrationTables t;
+        SetUpGrids(t);
+        FlexGrid *grids[] = {&t.map(), &t.brake(), &t.params()};
+        for (const QString &cell : cells)
+            grids[cell.section(u' ', 0, 0).toInt() - 1]->setTextMatrix(
+                cell.section(u' ', 1, 1).toInt(), cell.section(u' ', 2, 2).toInt(), cell.section(u' ', 3));
+        QString found;
+        for (const auto &field : Transfer::Unsendable(t))
+            found += field.place + ": " + field.problem + '\n';
+        QTEST(found, "found");
     }
 };
 
