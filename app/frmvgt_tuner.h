@@ -235,7 +235,10 @@ private:
     int toolGrid() const;
     MapTools::CellRange selection(int grid);
     bool refuseWhileBusy();
-    void showDifferences(const QList<TableDiff::Difference> &differences, const QString &title, const QString &other);
+    // Marks the cells that differ and lists them; `instead`, when given, is
+    // the list's only line and nothing is marked.
+    void showDifferences(const QList<TableDiff::Difference> &differences, const QString &title, const QString &other,
+                         const QString &instead = {});
     UndoStep *m_step = nullptr;
     int m_menuGrid = 1;
     bool m_menuOpen = false;

@@ -10,6 +10,7 @@
 #include "dialogs.h"
 #include "flexgridview.h"
 #include "frmvgt_tuner.h"
+#include "transfer.h"
 
 #include <QApplication>
 #include <QFile>
@@ -327,10 +328,30 @@ void frmVGT_Tuner::mnuCompareFile_Click()
                     QStringLiteral("file"));
 }
 
-void frmVGT_Tuner::mnuCompareModule_Click() {}
+void frmVGT_Tuner::mnuCompareModule_Click()
+{
+    if (!boardCheck())
+        return;
+    stopPeriodicRequests();
+    // As in Verify, what the user was typing is part of what is compared.
+    const UndoStep step(*this, QStringLiteral("Edit"));
+    const CommitOnFirstReach commit(*this);
+    CalibrationTables module;
+    SetUpGrids(module);
+    Transfer::ModuleAnswer answer{&module};
+    Transfer::Verify(tables, m_misc, &answer);
+    // A report that never came leaves another report's bytes in its fields:
+    // nothing of such an answer can be told apart as the module's.
+    if (answer.whole)
+        showDifferences(TableDiff::diff(tables, module), QStringLiteral("Compared with the module"),
+                        QStringLiteral("module"));
+    else
+        showDifferences({}, QStringLiteral("Compared with the module"), {},
+                        QStringLiteral("The module's answer was cut short: nothing was compared."));
+}
 
 void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differences, const QString &title,
-                                   const QString &other)
+                                   const QString &other, const QString &instead)
 {
     using D = TableDiff::Difference;
     QList<QPoint> marks[3];
@@ -367,7 +388,9 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
         });
     }
     compareList->clear();
-    compareList->addItems(TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n'));
+    compareList->addItems(instead.isEmpty()
+                              ? TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n')
+                              : QStringList{instead});
     int seen[3] = {};
     for (int i = 0; i < grids.size(); ++i) {
         compareList->item(i)->setData(Qt::UserRole, grids[i]);

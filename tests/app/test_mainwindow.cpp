@@ -527,6 +527,19 @@ private slots:
         QTest::newRow("1; set 2,2=10; click 2,2; menu Add; value 1; hold; menu Undo") << "2,2=11 @2,2";
         QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
         QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
+        // Compare with the module: the Verify exchange, the open edit committed first, no cell changed.
+        const QString params = " / 0,1=95 1,1=20 2,1=200 3,1=800 4,1=200 5,1=10 6,1=6 7,1=Marlow VGT @7,1";
+        QTest::newRow("connect; 1; set 2,2=7; click 2,3; type 8; menu Compare with module; look; 3")
+            << "warn frame 2,2 2,3 Modified | Compared with the module: map row 2, column 2 (RPM 800, load 10%): here "
+               "7, module 33 ... 2 differences" +
+                   params;
+        QTest::newRow("connect; 2; click 0,3; type 9; menu Compare with module")
+            << "0,1=95 0,2=95 0,3=9 0,4=94 0,5=94 0,6=94 0,7=93 0,8=93 0,9=93 0,10=92 0,11=92 0,12=92 0,13=91 0,14=91 "
+               "0,15=91 0,16=90 @0,16 | 90 00 00 00 00 00 00 00";
+        QTest::newRow("connect; 2; menu Compare with module: lost; look; 3")
+            << "warn frame | Compared with the module: The module's answer was cut short: nothing was compared. ... "
+               "The module's answer was cut short: nothing was compared." +
+                   params;
         QTest::newRow("2; towing; menu Compare with file; look")
             << "warn frame 0,1 0,2 0,3 0,4 0,5 0,6 0,7 0,8 0,9 0,10 0,11 0,12 0,13 0,14 0,15 0,16" + towing +
                    "map row 1, column 1 (RPM , load ): here , file 25 ... 279 differences / @0,1";
