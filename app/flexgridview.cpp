@@ -1,6 +1,7 @@
 #include "flexgridview.h"
 #include "flexgrid.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -61,16 +62,71 @@ QString FlexGridView::shownText(int row, int col) const
     // Right-aligned text wider than its cell would lose its start, the part
     // that says what it is ("arlow VGT Tow"); the end gives way instead.
     const int room = cellRect(row, col).width() - 4; // none left elides to nothing, as a negative room does
-    return fontMetrics().elidedText(m_grid.TextMatrix(row, col), Qt::ElideRight, room);
+    const QString text = m_grid.TextMatrix(row, col);
+    if (room != m_elidedRoom || m_elidedCache.size() > 4096) { // one width serves all the cells but the parameters'
+        m_elidedCache.clear();
+        m_elidedRoom = room;
+    }
+    auto cached = m_elidedCache.constFind(text);
+    if (cached == m_elidedCache.constEnd())
+        cached = m_elidedCache.insert(text, fontMetrics().elidedText(text, Qt::ElideRight, room));
+    return *cached;
+}
+
+bool FlexGridView::inSelection(int row, int col) const
+{
+    const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
+    const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
+    return row >= r0 && row <= r1 && col >= c0 && col <= c1;
+}
+
+bool FlexGridView::warned(int row, int col) const
+{
+    if (!m_warnRule || row < m_grid.FixedRows() || col < m_grid.FixedCols() || !m_grid.contains(row, col))
+        return false;
+    const QString text = m_grid.TextMatrix(row, col);
+    if (text.isEmpty())
+        return false;
+    if (m_warnCache.size() > 4096)
+        m_warnCache.clear();
+    auto cached = m_warnCache.constFind(text);
+    if (cached == m_warnCache.constEnd())
+        cached = m_warnCache.insert(text, !m_warnRule(text));
+    return *cached;
+}
+
+void FlexGridView::setMarks(const QList<QPoint> &cells)
+{
+    m_marks.clear();
+    for (const QPoint &cell : cells)
+        if (m_grid.contains(cell.y(), cell.x()))
+            m_marks.insert(qsizetype(cell.y()) * m_grid.Cols() + cell.x(), m_grid.TextMatrix(cell.y(), cell.x()));
+    gridChanged();
+}
+
+bool FlexGridView::marked(int row, int col) const
+{
+    const auto mark = m_marks.constFind(qsizetype(row) * m_grid.Cols() + col);
+    return m_grid.contains(row, col) && mark != m_marks.constEnd() && *mark == m_grid.TextMatrix(row, col);
+}
+
+int FlexGridView::markCount() const
+{
+    int n = 0;
+    for (auto i = m_marks.cbegin(); i != m_marks.cend(); ++i)
+        n += int(marked(int(i.key() / m_grid.Cols()), int(i.key() % m_grid.Cols())));
+    return n;
 }
 
 FlexGridView::CellLook FlexGridView::look(int row, int col) const
 {
-    const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
-    const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
     const bool current = row == m_grid.Row() && col == m_grid.Col();
-    return {m_grid.TextMatrix(row, col), m_grid.cellBackColor(row, col), current,
-            !current && row >= r0 && row <= r1 && col >= c0 && col <= c1};
+    return {m_grid.TextMatrix(row, col),
+            m_grid.cellBackColor(row, col),
+            current,
+            !current && inSelection(row, col),
+            warned(row, col),
+            marked(row, col)};
 }
 
 // Changes come in bursts (a transfer moves the current cell hundreds of times
@@ -100,7 +156,10 @@ void FlexGridView::repaintChangedCells()
     for (int r = 0; r < m_grid.Rows(); ++r) {
         for (int c = 0; c < m_grid.Cols(); ++c) {
             CellLook now = look(r, c);
-            CellLook &shown = m_shown[qsizetype(r) * m_grid.Cols() + c];
+            const qsizetype i = qsizetype(r) * m_grid.Cols() + c;
+            if (!now.marked)
+                m_marks.remove(i); // edited since the compare: the mark is spent
+            CellLook &shown = m_shown[i];
             if (now != shown && !moved)
                 viewport()->update(cellRect(r, c).translated(-origin));
             shown = std::move(now);
@@ -129,10 +188,11 @@ void FlexGridView::paintEvent(QPaintEvent *event)
                 const bool current = r == m_grid.Row() && c == m_grid.Col();
                 const bool selected = !fixed && !current && r >= r0 && r <= r1 && c >= c0 && c <= c1;
                 QColor back = fixed ? pal.color(QPalette::Button) : QColor(m_grid.cellBackColor(r, c));
-                QColor fore = pal.color(QPalette::Text);
+                const bool warn = !fixed && warned(r, c);
+                QColor fore = warn ? warnColor() : pal.color(QPalette::Text);
                 if (selected) {
                     back = pal.color(QPalette::Highlight);
-                    fore = pal.color(QPalette::HighlightedText);
+                    fore = warn ? QColor(0xFF, 0xA0, 0xA0) : pal.color(QPalette::HighlightedText);
                 }
                 p.fillRect(rect, back);
                 p.setPen(pal.color(QPalette::Mid));
@@ -141,6 +201,13 @@ void FlexGridView::paintEvent(QPaintEvent *event)
                 p.setPen(fixed ? pal.color(QPalette::ButtonText) : fore);
                 const auto align = fixed && c < m_grid.FixedCols() ? Qt::AlignLeft : Qt::AlignRight;
                 p.drawText(rect.adjusted(2, 0, -2, 0), int(align | Qt::AlignVCenter), shownText(r, c));
+                if (marked(r, c)) { // two pixels inside the cell's edges; filled, as a wide pen strokes slowly
+                    const QRect in = rect.adjusted(1, 1, -1, -1);
+                    for (const QRect &edge :
+                         {QRect(in.left(), in.top(), in.width(), 2), QRect(in.left(), in.bottom() - 1, in.width(), 2),
+                          QRect(in.left(), in.top(), 2, in.height()), QRect(in.right() - 1, in.top(), 2, in.height())})
+                        p.fillRect(edge, markColor());
+                }
                 if (current && !fixed && focused) {
                     QPen pen(pal.color(QPalette::Text));
                     pen.setStyle(Qt::DotLine);
@@ -155,14 +222,16 @@ void FlexGridView::paintEvent(QPaintEvent *event)
 void FlexGridView::mousePressEvent(QMouseEvent *event)
 {
     const QPoint cell = cellAt(event->position().toPoint() + viewport()->geometry().topLeft());
-    if (cell.x() >= m_grid.FixedCols() && cell.y() >= m_grid.FixedRows()) {
+    // A right press on the selection keeps it for the menu that follows.
+    const bool keep = event->button() == Qt::RightButton && inSelection(cell.y(), cell.x());
+    if (!keep && cell.x() >= m_grid.FixedCols() && cell.y() >= m_grid.FixedRows()) {
         if (event->modifiers() & Qt::ShiftModifier) {
             m_grid.setRowSel(cell.y());
             m_grid.setColSel(cell.x());
         } else {
             m_grid.setCurrent(cell.y(), cell.x());
         }
-        m_dragging = true;
+        m_dragging = event->button() != Qt::RightButton;
     }
     emit MouseDown();
 }
@@ -186,6 +255,21 @@ void FlexGridView::mouseReleaseEvent(QMouseEvent *)
 
 void FlexGridView::mouseDoubleClickEvent(QMouseEvent *) { emit DblClick(); }
 
+void FlexGridView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_elidedCache.clear();
+    QAbstractScrollArea::changeEvent(event);
+}
+
+void FlexGridView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() == QContextMenuEvent::Mouse)
+        emit menuRequested(event->globalPos());
+    else
+        emit menuRequested(mapToGlobal(cellRect(m_grid.Row(), m_grid.Col()).center()));
+}
+
 void FlexGridView::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
@@ -203,6 +287,8 @@ void FlexGridView::keyPressEvent(QKeyEvent *event)
             m_grid.setCurrent(r, c);
         }
     };
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier))
+        return emit menuRequested(mapToGlobal(cellRect(row, col).center()));
     switch (key) {
     case Qt::Key_Up: return move(-1, 0);
     case Qt::Key_Down: return move(1, 0);

@@ -4,8 +4,11 @@
 #include "flexgrid.h"
 
 #include <QAbstractScrollArea>
+#include <QHash>
 #include <QRect>
 #include <QVector>
+
+#include <functional>
 
 class FlexGridView : public QAbstractScrollArea {
     Q_OBJECT
@@ -27,6 +30,22 @@ public:
 
     QSize sizeHint() const override;
 
+    // Data cells whose text the rule refuses show their text in the warning
+    // colour; backgrounds stay as the grid has them.
+    void setWarnRule(std::function<bool(const QString &text)> rule)
+    {
+        m_warnRule = std::move(rule);
+        m_warnCache.clear();
+    }
+    bool warned(int row, int col) const;
+    // Cells marked by a compare carry a frame until their text changes from
+    // the one they were marked with.
+    void setMarks(const QList<QPoint> &cells); // (column, row)
+    bool marked(int row, int col) const;
+    int markCount() const;
+    static QColor warnColor() { return QColor(0xC0, 0x00, 0x00); }
+    static QColor markColor() { return QColor(0xE0, 0x00, 0xE0); }
+
 signals:
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
     // The character a key typed: printable text (a code point, so above 0xFFFF
@@ -37,6 +56,8 @@ signals:
     void MouseDown();
     void MouseUp();
     void GotFocus();
+    // A right click, the Menu key or Shift+F10: the grid's own menu, at this point of the screen.
+    void menuRequested(QPoint globalPos);
     // The cells moved on screen (scrolled or resized): an open editor follows.
     void geometryMoved();
 
@@ -46,6 +67,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -60,6 +83,14 @@ private:
     void repaintChangedCells();
     FlexGrid &m_grid;
     bool m_dragging = false;
+    bool inSelection(int row, int col) const;
+    std::function<bool(const QString &)> m_warnRule;
+    // A whole-map repaint asks for the same few hundred texts again and
+    // again: the rule's answer and the elided text are kept per text.
+    mutable QHash<QString, bool> m_warnCache;
+    mutable QHash<QString, QString> m_elidedCache;
+    mutable int m_elidedRoom = -1;
+    QHash<qsizetype, QString> m_marks; // cell index -> the text it was marked with
 
     // What a cell shows. A change of the grid repaints only the cells whose
     // look changed since the last change was seen: a tracking tick, a cell
@@ -70,6 +101,8 @@ private:
         GridColor back{};
         bool current = false;
         bool selected = false;
+        bool warned = false;
+        bool marked = false;
         bool operator==(const CellLook &) const = default;
     };
     CellLook look(int row, int col) const;

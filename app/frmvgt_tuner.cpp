@@ -27,6 +27,7 @@ frmVGT_Tuner::frmVGT_Tuner(Misc &misc, Dialogs &dialogs, QWidget *parent)
     m_dialogs.setParentWidget(this);
     buildWindow();
     buildMenus();
+    buildMapTools();
     Form_Load();
 }
 

@@ -2,6 +2,9 @@
 // The main window. Its handlers are short: each runs the board check where the
 // command talks to the module, then calls the subsystem that does the work.
 #include "calibrationtables.h"
+#include "maptools.h"
+#include "tablediff.h"
+#include "tablesnapshot.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -12,7 +15,10 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QMenu;
 class QPushButton;
+class QUndoStack;
 class Dialogs;
 class FlexGridView;
 class Misc;
@@ -179,4 +185,63 @@ private:
     // ----- graph: members added for the 3D graph -----
 
     // ----- firmware: members added for Reflash and the firmware window -----
+
+    // ----- map tools: history, the grids' own menu, block tools, compare -----
+public:
+    // The history of cell changes, one step per user action, and the
+    // "Modified" panel that follows its clean state.
+    QUndoStack *undoStack = nullptr;
+    QLabel *statusModified = nullptr;
+    // Held at the top of every handler that may change cells. The outermost
+    // one pushes the cells changed while it was held as one step (none when
+    // nothing changed); nested ones (the Receive a Connect runs, a commit
+    // inside a command) add to it.
+    class UndoStep {
+    public:
+        UndoStep(frmVGT_Tuner &window, const QString &name);
+        ~UndoStep();
+        UndoStep(const UndoStep &) = delete;
+        UndoStep &operator=(const UndoStep &) = delete;
+        // The tables now match a file or the module: the modified mark goes
+        // once the step is pushed.
+        void markClean();
+
+    private:
+        frmVGT_Tuner &m_window;
+        UndoStep *m_outer;
+        QString m_name;
+        TableSnapshot m_before;
+        bool m_clean = false;
+    };
+    QMenu *gridMenu = nullptr;
+    QWidget *valueInput = nullptr; // the number for the arithmetic, under the grid
+    QLineEdit *valueEdit = nullptr;
+    QLabel *valuePrompt = nullptr;
+    QListWidget *compareList = nullptr;
+    void showGridMenu(int grid, QPoint globalPos);
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void askValue(MapTools::Arithmetic op);
+    void applyValue();
+    void closeValueInput();
+    void interpolateSelection(MapTools::Interpolation how);
+    void smoothSelection();
+    void mnuCompareFile_Click();
+    void mnuCompareModule_Click();
+    void clearCompareMarks();
+
+private:
+    void buildMapTools();
+    int toolGrid() const;
+    MapTools::CellRange selection(int grid);
+    bool refuseWhileBusy();
+    // Marks the cells that differ and lists them; `instead`, when given, is
+    // the list's only line and nothing is marked.
+    void showDifferences(const QList<TableDiff::Difference> &differences, const QString &title, const QString &other,
+                         const QString &instead = {});
+    UndoStep *m_step = nullptr;
+    int m_menuGrid = 1;
+    bool m_menuOpen = false;
+    int m_valueGrid = 1;
+    MapTools::Arithmetic m_valueOp = MapTools::Arithmetic::Add;
 };

@@ -79,6 +79,7 @@ void frmVGT_Tuner::wireEditing()
         connect(view, &FlexGridView::KeyPress, this, [gridEdit, grid](int code) { gridEdit(grid, code); });
         connect(view, &FlexGridView::DblClick, this, [gridEdit, grid] { gridEdit(grid, 32); });
         connect(view, &FlexGridView::GotFocus, this, [this, grid] {
+            const UndoStep step(*this, QStringLiteral("Edit"));
             CommitEdit(grid);
             if (grid == 3)
                 headingCheck();
@@ -222,6 +223,7 @@ void frmVGT_Tuner::CommitEdit(int grid)
     }
     if (box->isHidden() || !tag(box).isEmpty())
         return;
+    const UndoStep step(*this, QStringLiteral("Edit"));
     setTag(box, QStringLiteral("1"));
     FlexGrid &g = gridView(grid)->grid();
     const int r0 = g.Row(), c0 = g.Col(), r1 = g.RowSel(), c1 = g.ColSel();
@@ -289,6 +291,7 @@ void frmVGT_Tuner::msflexgrid1_KeyDown(int key, Qt::KeyboardModifiers shift)
         CopySelection();
         SuppressGridEdit = true;
     } else if (key == Qt::Key_V) {
+        const UndoStep step(*this, QStringLiteral("Paste"));
         PasteClipboard();
         SuppressGridEdit = true;
         Text1->hide();
@@ -334,6 +337,7 @@ void frmVGT_Tuner::mnuClearTable_Click()
 {
     // An open edit goes in first; the clearing then empties it with the rest
     // instead of it landing in a cell that was just cleared.
+    const UndoStep step(*this, QStringLiteral("Clear"));
     const CommitOnFirstReach commit(*this);
     ClearTables(tables);
 }
@@ -350,11 +354,14 @@ void frmVGT_Tuner::mnuOpen_Click()
         return;
     QFile file(name);
     FileError error = CalibrationFile::openForReading(file);
+    UndoStep step(*this, QStringLiteral("Open"));
     if (!error) {
         const CommitOnFirstReach commit(*this);
         error = CalibrationFile::read(tables, file);
     }
     file.close();
+    if (!error)
+        step.markClean();
     if (error)
         showFileError(error);
 }
@@ -364,6 +371,7 @@ void frmVGT_Tuner::mnuSave_Click()
     const QString name = m_dialogs.SaveFileName({QStringLiteral("Save Calibration As"), dataFileFilter(), 1, {}});
     if (name.isEmpty())
         return; // a cancelled save ends without a word
+    UndoStep step(*this, QStringLiteral("Save"));
     QFile file(name);
     FileError error = CalibrationFile::openForWriting(file);
     if (!error && file.size() > 0) {
@@ -377,6 +385,8 @@ void frmVGT_Tuner::mnuSave_Click()
         const CommitOnFirstReach commit(*this);
         error = CalibrationFile::writeOver(tables, file, QStringLiteral("\r"));
     }
+    if (!error)
+        step.markClean();
     if (!error)
         MsgBox(QStringLiteral("Save Complete"));
     file.close();

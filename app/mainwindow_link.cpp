@@ -18,6 +18,8 @@ void frmVGT_Tuner::mnuConnect_Click()
         return;
     }
     statusReason->clear();
+    // The calibration a connect receives is one step, the grids it replaced one Undo away.
+    const UndoStep step(*this, QStringLiteral("Connect"));
     const ModuleOpen opened = OpenModule();
     NonBlockingUSB::Connected = !opened.board.isEmpty();
     if (NonBlockingUSB::Connected) {

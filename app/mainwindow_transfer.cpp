@@ -32,6 +32,7 @@ void frmVGT_Tuner::mnuSend_Click()
         return;
     stopPeriodicRequests();
     // What the user was typing is part of the calibration to send.
+    UndoStep step(*this, QStringLiteral("Send"));
     const CommitOnFirstReach commit(*this);
     // The pause between the two blocks lets the window run. Holding the link
     // over the whole send keeps every other report off it meanwhile: module
@@ -43,6 +44,8 @@ void frmVGT_Tuner::mnuSend_Click()
         result = Transfer::Send(tables, m_misc, [&hourglass] { hourglass.restore(); });
         holdLink(false);
     }
+    if (result.complete())
+        step.markClean();
     MsgBox(result.message());
 }
 
@@ -53,10 +56,13 @@ void frmVGT_Tuner::mnuReceive_Click()
     stopPeriodicRequests();
     // An edit still open would land on the received value when its cell is
     // left; one whose grid a silent module leaves unreached stays open.
+    UndoStep step(*this, QStringLiteral("Receive"));
     const CommitOnFirstReach commit(*this);
     const Transfer::ReceiveResult result = Transfer::Receive(tables, m_misc);
     if (result.scalingReceived())
         UpdateAxisHeadings();
+    if (result.outcome == Transfer::ReceiveResult::Complete)
+        step.markClean();
     if (!result.message().isEmpty())
         MsgBox(result.message());
 }
@@ -66,6 +72,7 @@ void frmVGT_Tuner::mnuVerify_Click()
     if (!boardCheck())
         return;
     stopPeriodicRequests();
+    const UndoStep step(*this, QStringLiteral("Verify"));
     const CommitOnFirstReach commit(*this);
     MsgBox(Transfer::Verify(tables, m_misc) ? QStringLiteral("Verified OK") : QStringLiteral("Verified FAILED"));
 }

@@ -13,7 +13,9 @@
 //
 // Benchmarks are not tests: nothing here fails on a time. The exit status is
 // non-zero only when a figure could not be measured at all.
+#include "cellchangecommand.h"
 #include "dialogs.h"
+#include "flexgridview.h"
 #include "frmbootloader.h"
 #include "frmvgt_tuner.h"
 #include "marlowvgt.h"
@@ -35,6 +37,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cmath>
@@ -326,6 +329,120 @@ void datFigure(Bench &b, const QString &folder, int runs)
     const double ours = median(times);
     add({QStringLiteral(".dat save and open, round trip"), fixed(ours, 3) + QStringLiteral(" ms"),
          QStringLiteral("(absolute)"), QStringLiteral("-"), goal, ours < 2});
+}
+
+// ---------------------------------------------------------------- map tools
+
+// Wall time of one map tool with the repaint it causes; `prepare` runs untimed
+// before each run so that every run has cells to change.
+void toolFigure(Bench &b, const QString &figure, int runs, const std::function<void()> &prepare,
+                const std::function<void()> &tool)
+{
+    frmVGT_Tuner &w = *b.window;
+    QList<double> times, cpu;
+    for (int i = 0; i <= runs; ++i) {
+        prepare();
+        settle();
+        const int steps = w.undoStack->index();
+        const double c0 = cpuMs();
+        const double t0 = wallMs();
+        tool();
+        settle();
+        const double t = wallMs() - t0;
+        const double c = cpuMs() - c0;
+        if (w.undoStack->index() == steps || !b.dialogs.messages.isEmpty()) {
+            notMeasured(figure, QStringLiteral("the tool changed no cell"), QStringLiteral("< 5 ms"));
+            return;
+        }
+        if (i > 0) {
+            times << t;
+            cpu << c;
+        }
+    }
+    const double ours = median(times);
+    add({figure, fixed(ours, 2) + QStringLiteral(" ms (CPU ") + fixed(median(cpu), 2) + QStringLiteral(" ms)"),
+         QStringLiteral("5 ms"), fixed(ours / 5, 2), QStringLiteral("< 5 ms"), ours < 5});
+}
+
+void mapToolFigures(Bench &b, int runs)
+{
+    std::fprintf(stderr, "Map tools on the whole map (%d runs each)\n", runs);
+    frmVGT_Tuner &w = *b.window;
+    b.dialogs.messages.clear();
+    const QString towing = QStringLiteral(MARLOW_SOURCE_DIR "/examples/towing-calibration.dat");
+    b.dialogs.files.enqueue(towing);
+    w.mnuOpen_Click();
+    FlexGrid &map = w.tables.map();
+    map.setCurrent(1, 1);
+    map.setRowSel(MapSize);
+    map.setColSel(MapSize);
+    auto apply = [&w](MapTools::Arithmetic op, const char *value) {
+        w.askValue(op);
+        w.valueEdit->setText(QString::fromLatin1(value));
+        w.applyValue();
+    };
+    auto undo = [&w] { w.mnuUndo_Click(); };
+    toolFigure(b, QStringLiteral("Scale the whole map by 110 %"), runs, undo,
+               [&] { apply(MapTools::Arithmetic::ScalePercent, "110"); });
+    toolFigure(b, QStringLiteral("Interpolate the whole map both ways"), runs, undo,
+               [&] { w.interpolateSelection(MapTools::Interpolation::Bilinear); });
+    toolFigure(b, QStringLiteral("Smooth the whole map"), runs, undo, [&] { w.smoothSelection(); });
+    toolFigure(
+        b, QStringLiteral("Undo a whole-map change"), runs, [&] { apply(MapTools::Arithmetic::Add, "1"); }, undo);
+    toolFigure(
+        b, QStringLiteral("Redo a whole-map change"), runs,
+        [&] {
+            apply(MapTools::Arithmetic::Add, "1");
+            settle();
+            w.mnuUndo_Click();
+        },
+        [&w] { w.mnuRedo_Click(); });
+    // Compare again after a change, the list already open: the marks of the
+    // run before are spent by the change, and every map cell is marked anew.
+    b.dialogs.files.clear();
+    QList<double> times;
+    for (int i = 0; i <= runs; ++i) {
+        apply(i % 2 ? MapTools::Arithmetic::Subtract : MapTools::Arithmetic::Add, "1");
+        settle();
+        b.dialogs.files.enqueue(towing);
+        const double t0 = wallMs();
+        w.mnuCompareFile_Click();
+        settle();
+        if (i > 0)
+            times << wallMs() - t0;
+    }
+    const int marked = w.msflexgrid1->markCount();
+    w.clearCompareMarks();
+    if (!b.dialogs.messages.isEmpty() || marked == 0)
+        notMeasured(QStringLiteral("Compare with a file"), QStringLiteral("no difference was marked"),
+                    QStringLiteral("< 5 ms"));
+    else
+        add({QStringLiteral("Compare with a file again (%1 map cells differ)").arg(marked),
+             fixed(median(times), 2) + QStringLiteral(" ms"), QStringLiteral("5 ms"), fixed(median(times) / 5, 2),
+             QStringLiteral("< 5 ms"), median(times) < 5});
+
+    // The history a long session keeps: whole-map steps, each pushed by the
+    // window as a user's would be.
+    w.undoStack->clear();
+    auto rssMb = [] {
+        QFile status(QStringLiteral("/proc/self/statm"));
+        const QList<QByteArray> pages =
+            status.open(QIODevice::ReadOnly) ? status.readAll().split(' ') : QList<QByteArray>();
+        return pages.size() > 1 ? pages[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0.0;
+    };
+    const double rss0 = rssMb();
+    for (int i = 0; i < 1000; ++i)
+        apply(i % 2 ? MapTools::Arithmetic::Subtract : MapTools::Arithmetic::Add, "1");
+    qsizetype bytes = 0;
+    for (int i = 0; i < w.undoStack->count(); ++i)
+        bytes += qsizetype(sizeof(CellChangeCommand)) +
+                 static_cast<const CellChangeCommand *>(w.undoStack->command(i))->changes().bytes();
+    const double mb = double(bytes) / (1024.0 * 1024.0);
+    add({QStringLiteral("History of %1 whole-map steps").arg(w.undoStack->count()),
+         fixed(mb, 2) + QStringLiteral(" MB held (the process grew ") + fixed(rssMb() - rss0, 1) +
+             QStringLiteral(" MB)"),
+         QStringLiteral("10 MB"), fixed(mb / 10, 3), QStringLiteral("< 10 MB"), mb < 10});
+    w.undoStack->clear();
 }
 
 // ---------------------------------------------------------------- programming runs
@@ -874,10 +991,12 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QString dir = QCoreApplication::applicationDirPath();
     QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Fewer runs, for a first look."));
-    QCommandLineOption only(QStringLiteral("only"),
-                            QStringLiteral("Comma-separated groups: transfer, ticks, dat, programming (example and "
-                                           "image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, vgt-log)."),
-                            QStringLiteral("groups"));
+    QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, programming (example "
+                       "and image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, "
+                       "vgt-log)."),
+        QStringLiteral("groups"));
     QCommandLineOption tuner(QStringLiteral("tuner"), QStringLiteral("The tuner's executable."), QStringLiteral("path"),
                              dir + QStringLiteral("/../bin/marlow-vgt-tuner"));
     QCommandLineOption vgt(QStringLiteral("vgt"), QStringLiteral("The command-line tool's executable."),
@@ -896,11 +1015,11 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     const bool q = parser.isSet(quick);
-    QStringList groups =
-        parser.isSet(only) ? parser.value(only).split(QLatin1Char(','))
-                           : QStringList{QStringLiteral("transfer"),    QStringLiteral("ticks"), QStringLiteral("dat"),
-                                         QStringLiteral("programming"), QStringLiteral("start"), QStringLiteral("s19"),
-                                         QStringLiteral("vgt")};
+    QStringList groups = parser.isSet(only) ? parser.value(only).split(QLatin1Char(','))
+                                            : QStringList{QStringLiteral("transfer"),    QStringLiteral("ticks"),
+                                                          QStringLiteral("dat"),         QStringLiteral("maptools"),
+                                                          QStringLiteral("programming"), QStringLiteral("start"),
+                                                          QStringLiteral("s19"),         QStringLiteral("vgt")};
     // "programming" is both runs: the example image and the full one.
     if (groups.contains(QStringLiteral("programming")))
         groups << QStringLiteral("example") << QStringLiteral("image");
@@ -915,7 +1034,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (has("transfer") || has("ticks") || has("dat") || has("example") || has("image")) {
+    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("example") || has("image")) {
         Bench b;
         if (has("transfer"))
             transferFigures(b, q ? 3 : 7);
@@ -923,6 +1042,8 @@ int main(int argc, char *argv[])
             tickFigures(b, q ? 20 : 60);
         if (has("dat"))
             datFigure(b, workPath, q ? 20 : 100);
+        if (has("maptools"))
+            mapToolFigures(b, q ? 10 : 50);
         if (has("example") || has("image")) {
             frmBootloader firmware(b.dialogs, b.misc, b.window.get());
             frmVGT_Tuner &w = *b.window;

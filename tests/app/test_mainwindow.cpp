@@ -34,6 +34,7 @@ QStringList cells(const FlexGrid &g, int firstRow, int firstCol, bool yellow = f
 struct Session : Rig {
     QTemporaryDir dir; // holding cal.dat
     int g = 0;
+    QStringList trail; // what "show" and "look" saw on the way
     explicit Session(const QString &steps)
         : Rig(steps.startsWith("PNDX") ? VirtualModule::Board::PNDX : VirtualModule::Board::KTRM)
     {
@@ -72,7 +73,10 @@ struct Session : Rig {
                                                          {"Request", [&] { w.cmdRequestInputs->click(); }},
                                                          {"Clear", [&] { w.cmdClear->click(); }},
                                                          {"deactivate", [] { QApplication::setActiveWindow(nullptr); }},
-                                                         {"focus", [&] { view()->setFocus(); }}};
+                                                         {"focus", [&] { view()->setFocus(); }},
+                                                         {"towing", [&] { dialogs.fileAnswers << towing(); }},
+                                                         {"show", [&] { trail << shown().section(" / ", -1); }},
+                                                         {"look", [&] { trail << look(); }}};
         for (const QString &step : steps.split("; ")) {
             const QString command = step.section(": ", 0, 0), reply = step.section(": ", 1);
             const QString verb = command.section(u' ', 0, 0), arg = command.section(u' ', 1);
@@ -124,9 +128,43 @@ struct Session : Rig {
             else if (verb == "clip") { // as a 2 by 2 copy would leave it
                 dialogs.clipboard = QString(arg).replace(u'/', u'\t').replace(u'R', u'\r').replace(u'N', u'\n');
                 w.CopyRows = w.CopyCols = 1;
-            } else
+            } else if (verb == "menu") { // grid g's own menu, an item by its caption's start
+                w.showGridMenu(g, view()->mapToGlobal(QPoint(5, 5)));
+                const QList<QAction *> items = w.gridMenu->actions();
+                auto it =
+                    std::find_if(items.begin(), items.end(), [&](QAction *a) { return a->text().startsWith(arg); });
+                QVERIFY(it != items.end());
+                const bool enabled = (*it)->isEnabled();
+                w.gridMenu->hide();
+                enabled ? (*it)->trigger() : void(trail << arg + " greyed");
+            } else if (verb == "value") { // typed into the box the arithmetic opened
+                QVERIFY(w.valueInput->isVisible());
+                w.valueEdit->setText(arg);
+                QTest::keyClick(w.valueEdit, Qt::Key_Return);
+            } else if (verb == "rclick")
+                QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, at(arg));
+            else
                 QFAIL(qPrintable(step));
         }
+    }
+    static QString towing() { return QStringLiteral(EXAMPLES_DIR "/towing-calibration.dat"); }
+    // Grid g's cells in the warning colour and in a compare's frame, the Modified panel, the compare list's ends.
+    QString look()
+    {
+        QStringList out{"warn"};
+        for (const bool frames : {false, true}) {
+            out << (frames ? "frame" : "");
+            for (int r = 0; r < grid().Rows(); ++r)
+                for (int c = 0; c < grid().Cols(); ++c)
+                    if (frames ? view()->marked(r, c) : view()->warned(r, c))
+                        out << QStringLiteral("%1,%2").arg(r).arg(c);
+        }
+        out << window->statusModified->text() << (window->valueInput->isVisible() ? window->valuePrompt->text() : "")
+            << (window->gridMenu->isVisible() ? "menu" : "");
+        if (const QListWidget *list = window->compareList; list && list->isVisible())
+            out << "| " + list->windowTitle() + ": " + list->item(0)->text() + " ... " +
+                       list->item(list->count() - 1)->text();
+        return out.join(u' ').simplified();
     }
     // The open edit box: "|" at the caret, the selected text in brackets, the part shown.
     QString edit()
@@ -156,7 +194,7 @@ struct Session : Rig {
                 out << "| " + journal.writes()[0].payload.toHex(' ');
             if (!dialogs.clipboard.isEmpty())
                 out << "| " + QString(dialogs.clipboard).replace(u'\t', u' ').replace(u'\r', u'/');
-            return out.join(u' ').simplified();
+            return (trail + QStringList{out.join(u' ').simplified()}).join(" / ");
         }
         if (w.statusPanel->text() + w.lblBoard->text() != "ConnectedKTRM")
             out << w.statusPanel->text() + " / " + w.lblBoard->text() + " / " + w.statusReason->text();
@@ -435,6 +473,76 @@ private slots:
         QTest::addRow("%s1; focus", qPrintable(axes)) << "@1,1";
         QTest::addRow("%sclick 5,1; type 10; key Return", qPrintable(axes)) << "3,1=800 4,1=250 5,1=10 6,1=6 @6,1";
         QTest::addRow("%s&Send", qPrintable(edit)) << "1,1=7 1,2=7 2,1=7 2,2=7 @16,16 | 91 07 07 00 00 00 00 00";
+        // Each action, then Undo, then Redo: one step each, the current cell where the action left it.
+        QTest::newRow("1; drag 4,2 5,3; type 55; key Return; show; menu Undo; show; menu Redo")
+            << "4,2=55 4,3=55 5,2=55 5,3=55 @4,2 / @4,2 / 4,2=55 4,3=55 5,2=55 5,3=55 @4,2";
+        QTest::addRow("%sclick 10,5; key Ctrl+V; show; key F5; look; show; key Shift+F5", qPrintable(block))
+            << copied.arg("10,5=2.2 10,6=2.3 10,7=2.4 11,5=3.2 11,6=3.3 11,7=3.4 @10,5-11,7") + " / warn frame / " +
+                   copied.arg("@10,5-11,7") + " / " +
+                   copied.arg("10,5=2.2 10,6=2.3 10,7=2.4 11,5=3.2 11,6=3.3 11,7=3.4 @10,5-11,7");
+        QTest::newRow("1; set 3,3=x; &File/Clear; show; menu Undo; show; menu Redo")
+            << "@16,16 / 3,3=x @16,16 / @16,16";
+        // Receive, also the one a connect runs, and Open leave the tables unmodified; Undo gives back what was.
+        QTest::newRow("3; set 7,1=Mine; connect; look; menu Undo; show; look; menu Redo; look")
+            << "warn frame / 7,1=Mine @6,1 / warn frame Modified / warn frame / 0,1=95 1,1=20 2,1=200 3,1=800 4,1=200 "
+               "5,1=10 6,1=6 7,1=Marlow VGT @6,1";
+        QTest::newRow(
+            "3; set 7,1=Mine; towing; &File/Open; look; click 7,1; type x; key Return; look; menu Undo; look; "
+            "menu Undo; look")
+            << "warn frame / warn frame Modified / warn frame / warn frame Modified / 7,1=Mine @6,1";
+        QTest::newRow("2; set 0,1=254.5; menu Undo; menu Interpolate; menu Add; value x; look; value 1; look")
+            << "Undo greyed / Interpolate greyed / warn frame Type a number, as 12 or -2.5: / warn frame Modified / "
+               "0,1=255 @0,1";
+        // Arithmetic rounds as the module does (halves to even) and keeps to 0..255; text is left alone.
+        const QString sums = "1; set 2,2=10; set 2,3=254.5; set 3,2=abc; set 3,3=11; drag 2,2 3,3; ";
+        const QString before = " / 2,2=10 2,3=254.5 3,2=abc 3,3=11 @2,2-3,3";
+        QTest::addRow("%smenu Add; value 0.5; show; menu Undo", qPrintable(sums))
+            << "2,2=10 2,3=255 3,2=abc 3,3=12 @2,2-3,3" + before;
+        QTest::addRow("%smenu Subtract; value 11; show; menu Undo", qPrintable(sums))
+            << "2,2=0 2,3=244 3,2=abc 3,3=0 @2,2-3,3" + before;
+        QTest::addRow("%smenu Scale; value 110%%; show; menu Undo", qPrintable(sums))
+            << "2,2=11 2,3=255 3,2=abc 3,3=12 @2,2-3,3" + before;
+        QTest::addRow("%smenu Set; value 300; show; menu Undo", qPrintable(sums))
+            << "2,2=255 2,3=255 3,2=255 3,3=255 @2,2-3,3" + before;
+        const QString rpm = "0,1=0 0,2=600 0,3=1000 0,4=4100 1,1=0 ";
+        QTest::newRow("1; set 0,1=0; set 0,2=600; set 0,3=1000; set 0,4=4100; set 1,1=0; set 1,4=100; drag 1,1 1,4; "
+                      "menu Interpolate across; show; menu Undo; show; menu Redo")
+            << rpm + "1,2=15 1,3=24 1,4=100 @1,1-1,4 / " + rpm + "1,4=100 @1,1-1,4 / " + rpm +
+                   "1,2=15 1,3=24 1,4=100 @1,1-1,4";
+        QTest::newRow("1; set 1,1=255; set 1,2=255.5; set 1,3=256; set 1,4=-1; set 1,5=abc; set 1,6=-0.5; look; 2; set "
+                      "0,9=300; look; 3; set 0,1=300; look")
+            << "warn 1,2 1,3 1,4 1,5 frame / warn 0,9 frame / warn frame / 0,1=300 @7,1";
+        // Compare with the file opened: none, then the cells changed since, framed until edited or cleared.
+        const QString towing = " | Compared with towing-calibration.dat: ";
+        QTest::newRow("towing; &File/Open; 1; towing; menu Compare with file; look; drag 2,2 3,3; rclick 3,3; type 7; "
+                      "key Return; towing; menu Compare with file; look; click 2,2; type 0; key Return; look; menu "
+                      "Clear compare; look; 2")
+            << "warn frame" + towing + "No differences ... No differences / warn frame 2,2 2,3 3,2 3,3 Modified" +
+                   towing + "map row 2, column 2 (RPM 600, load 0%): here 7, file 26 ... 4 differences / warn frame " +
+                   "2,3 3,2 3,3 Modified" + towing +
+                   "map row 2, column 2 (RPM 600, load 0%): here 7, file 26 ... 4 differences / warn frame Modified "
+                   "/ " +
+                   "0,1=100 0,2=100 0,3=100 0,4=100 0,5=100 0,6=100 0,7=100 0,8=100 0,9=100 0,10=100 " +
+                   "0,11=97 0,12=94 0,13=91 0,14=88 0,15=85 0,16=82 @0,16";
+        QTest::newRow("1; set 2,2=10; click 2,2; menu Add; value 1; hold; menu Undo") << "2,2=11 @2,2";
+        QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
+        QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
+        // Compare with the module: the Verify exchange, the open edit committed first, no cell changed.
+        const QString params = " / 0,1=95 1,1=20 2,1=200 3,1=800 4,1=200 5,1=10 6,1=6 7,1=Marlow VGT @7,1";
+        QTest::newRow("connect; 1; set 2,2=7; click 2,3; type 8; menu Compare with module; look; 3")
+            << "warn frame 2,2 2,3 Modified | Compared with the module: map row 2, column 2 (RPM 800, load 10%): here "
+               "7, module 33 ... 2 differences" +
+                   params;
+        QTest::newRow("connect; 2; click 0,3; type 9; menu Compare with module")
+            << "0,1=95 0,2=95 0,3=9 0,4=94 0,5=94 0,6=94 0,7=93 0,8=93 0,9=93 0,10=92 0,11=92 0,12=92 0,13=91 0,14=91 "
+               "0,15=91 0,16=90 @0,16 | 90 00 00 00 00 00 00 00";
+        QTest::newRow("connect; 2; menu Compare with module: lost; look; 3")
+            << "warn frame | Compared with the module: The module's answer was cut short: nothing was compared. ... "
+               "The module's answer was cut short: nothing was compared." +
+                   params;
+        QTest::newRow("2; towing; menu Compare with file; look")
+            << "warn frame 0,1 0,2 0,3 0,4 0,5 0,6 0,7 0,8 0,9 0,10 0,11 0,12 0,13 0,14 0,15 0,16" + towing +
+                   "map row 1, column 1 (RPM , load ): here , file 25 ... 279 differences / @0,1";
     }
     void stepsShowTheirOutcome()
     {
