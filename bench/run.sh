@@ -4,7 +4,7 @@
 # Xvfb display; everything else draws offscreen. Times are on the real clock.
 #
 # usage: bench/run.sh [BUILD_DIR] [--quick] [--only GROUPS]
-# GROUPS, comma-separated: transfer, ticks, dat, programming (or example and
+# GROUPS, comma-separated: transfer, ticks, dat, maptools, programming (or example and
 # image apart), start, s19, vgt (or vgt-start, vgt-diff, vgt-exchanges and
 # vgt-log apart). marlow-bench --help lists the other options.
 set -euo pipefail
