@@ -1,0 +1,73 @@
+#include "flexgridview.h"
+#include "frmvgt_tuner.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+
+#include <cmath>
+
+// The window keeps its start-up arrangement at any size: every control, the
+// grids' cells and all text grow by one factor, the smaller of the two ways
+// the window grew, so nothing is stretched out of proportion. The block is
+// centred in the outer frame: anchored top-left, a maximised window would show
+// the block in one corner and a dead strip beside it; centred, the spare room
+// is an even margin and the frame still fills the window.
+void frmVGT_Tuner::rememberLayout()
+{
+    QWidget *outer = centralWidget();
+    m_startLayout.clear();
+    m_startLayout.append({outer, outer->geometry(), outer->font(), outer->testAttribute(Qt::WA_SetFont)});
+    for (QWidget *w : outer->findChildren<QWidget *>())
+        if (qobject_cast<QGroupBox *>(w->parentWidget()))
+            m_startLayout.append({w, w->geometry(), w->font(), w->testAttribute(Qt::WA_SetFont)});
+    outer->installEventFilter(this);
+}
+
+bool frmVGT_Tuner::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        scaleLayout();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmVGT_Tuner::scaleLayout()
+{
+    QWidget *outer = centralWidget();
+    const QSize start = outer->minimumSize();
+    const double s =
+        std::max(1.0, std::min(double(outer->width()) / start.width(), double(outer->height()) / start.height()));
+    const auto scaled = [s](int v) { return int(std::lround(v * s)); };
+    const QPoint centre((outer->width() - scaled(start.width())) / 2, (outer->height() - scaled(start.height())) / 2);
+    if (s == m_layoutScale && centre == m_layoutOffset)
+        return;
+    const bool newScale = s != m_layoutScale;
+    m_layoutScale = s;
+    m_layoutOffset = centre;
+    for (FlexGridView *view : {msflexgrid1, MSFlexGrid2, MSFlexGrid3})
+        view->setZoom(s); // before the grids take their size, so an open edit box lands on its cell
+    for (const Placed &p : std::as_const(m_startLayout)) {
+        if (!p.widget)
+            continue;
+        auto *edit = qobject_cast<QLineEdit *>(p.widget.data());
+        const int grid = edit == Text1 ? 1 : edit == Text2 ? 2 : edit == Text3 ? 3 : 0;
+        if (newScale && grid)
+            edit->setFont(gridView(grid)->font()); // drawn as a piece of its grid
+        else if (newScale && !qobject_cast<FlexGridView *>(p.widget.data())) {
+            // Point sizes stay fractional, pixel sizes round: both as sharp as the screen draws them.
+            QFont f = p.font;
+            if (f.pixelSize() > 0)
+                f.setPixelSize(scaled(f.pixelSize()));
+            else
+                f.setPointSizeF(f.pointSizeF() * s);
+            p.widget->setFont(s == 1 && !p.ownFont ? QFont() : s == 1 ? p.font : f);
+        }
+        if (grid || p.widget == outer)
+            continue; // an edit box follows its cell; the frame fills the window
+        const QRect r = p.start;
+        const QPoint shift = p.widget->parentWidget() == outer ? centre : QPoint();
+        p.widget->setGeometry(
+            QRect(QPoint(scaled(r.left()), scaled(r.top())) + shift,
+                  QPoint(scaled(r.left() + r.width()) - 1, scaled(r.top() + r.height()) - 1) + shift));
+    }
+}
