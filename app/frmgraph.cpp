@@ -349,8 +349,8 @@ void frmGraph::buildChart()
         // moves it alone and the surface keeps its snapshot.
         QImage magenta(2, 2, QImage::Format_RGB32);
         magenta.fill(QColor(255, 0, 255));
-        m_marker = new QCustom3DItem(QStringLiteral(":/defaultMeshes/sphereSmooth"), {},
-                                     QVector3D(0.045f, 0.045f, 0.045f), {}, magenta);
+        m_marker = new QCustom3DItem(QStringLiteral(":/defaultMeshes/sphereSmooth"), {}, QVector3D(0.08f, 0.08f, 0.08f),
+                                     {}, magenta);
         m_marker->setShadowCasting(false);
         m_marker->setVisible(false);
         m_surface->addCustomItem(m_marker);
