@@ -21,6 +21,10 @@ FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollAre
     QFont f = font();
     f.setPixelSize(startFontPixels);
     setFont(f);
+    // The cells cover nearly all of the view: painting the background under
+    // them first would fill a maximised map twice. paintEvent fills the rest.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 int FlexGridView::colX(int col) const { return px(m_grid.CellLeftTwips(col)); }
@@ -193,6 +197,10 @@ void FlexGridView::paintEvent(QPaintEvent *event)
     const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
     const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
     const bool focused = hasFocus();
+    const QRect cells(0, 0, colX(m_grid.Cols()) - horizontalScrollBar()->value(),
+                      rowY(m_grid.Rows()) - verticalScrollBar()->value());
+    for (const QRect &rest : event->region() - cells)
+        p.fillRect(rest, pal.color(viewport()->backgroundRole()));
     // Scrolling cells first, then the headings over them, which scroll one way only, and last the corner
     // that does not scroll at all.
     for (const int pass : {0, 1, 2}) {

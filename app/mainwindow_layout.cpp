@@ -13,6 +13,18 @@
 // centred in the outer frame: anchored top-left, a maximised window would show
 // the block in one corner and a dead strip beside it; centred, the spare room
 // is an even margin and the frame still fills the window.
+namespace {
+// Point sizes stay fractional, pixel sizes round: both as sharp as the screen draws them.
+QFont scaledFont(QFont f, double s)
+{
+    if (f.pixelSize() > 0)
+        f.setPixelSize(int(std::lround(f.pixelSize() * s)));
+    else
+        f.setPointSizeF(f.pointSizeF() * s);
+    return f;
+}
+} // namespace
+
 void frmVGT_Tuner::rememberLayout()
 {
     QWidget *outer = centralWidget();
@@ -46,24 +58,19 @@ void frmVGT_Tuner::scaleLayout()
     m_layoutOffset = centre;
     for (FlexGridView *view : {msflexgrid1, MSFlexGrid2, MSFlexGrid3})
         view->setZoom(s); // before the grids take their size, so an open edit box lands on its cell
-    for (const Placed &p : std::as_const(m_startLayout)) {
-        if (!p.widget)
-            continue;
-        auto *edit = qobject_cast<QLineEdit *>(p.widget.data());
+    // Fonts from the innermost control out: each then has its own before the
+    // frames around it change theirs, so no change travels down twice.
+    for (auto p = m_startLayout.crbegin(); newScale && p != m_startLayout.crend(); ++p) {
+        auto *edit = qobject_cast<QLineEdit *>(p->widget.data());
         const int grid = edit == Text1 ? 1 : edit == Text2 ? 2 : edit == Text3 ? 3 : 0;
-        if (newScale && grid)
+        if (grid)
             edit->setFont(gridView(grid)->font()); // drawn as a piece of its grid
-        else if (newScale && !qobject_cast<FlexGridView *>(p.widget.data())) {
-            // Point sizes stay fractional, pixel sizes round: both as sharp as the screen draws them.
-            QFont f = p.font;
-            if (f.pixelSize() > 0)
-                f.setPixelSize(scaled(f.pixelSize()));
-            else
-                f.setPointSizeF(f.pointSizeF() * s);
-            p.widget->setFont(s == 1 && !p.ownFont ? QFont() : s == 1 ? p.font : f);
-        }
-        if (grid || p.widget == outer)
-            continue; // an edit box follows its cell; the frame fills the window
+        else if (p->widget && !qobject_cast<FlexGridView *>(p->widget.data()))
+            p->widget->setFont(s == 1 ? (p->ownFont ? p->font : QFont()) : scaledFont(p->font, s));
+    }
+    for (const Placed &p : std::as_const(m_startLayout)) {
+        if (!p.widget || p.widget == outer || p.widget == Text1 || p.widget == Text2 || p.widget == Text3)
+            continue; // the frame fills the window; an edit box follows its cell
         const QRect r = p.start;
         const QPoint shift = p.widget->parentWidget() == outer ? centre : QPoint();
         p.widget->setGeometry(

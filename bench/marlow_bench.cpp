@@ -445,6 +445,65 @@ void mapToolFigures(Bench &b, int runs)
     w.undoStack->clear();
 }
 
+// ---------------------------------------------------------------- resizing
+
+// The main window resized with every grid full, until the whole window is
+// painted again: the layout, the grids' new zoom and every cell drawn.
+// Alternates between two sizes so that each run scales anew.
+class PaintCount final : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void resizeFigure(Bench &b, const QString &figure, QSize from, QSize to, int runs)
+{
+    frmVGT_Tuner &w = *b.window;
+    PaintCount mapPaints;
+    w.msflexgrid1->viewport()->installEventFilter(&mapPaints);
+    QList<double> times, cpu;
+    for (int i = 0; i <= 2 * runs; ++i) {
+        const QSize size = i % 2 ? from : to;
+        w.resize(i % 2 ? to : from);
+        settle();
+        mapPaints.count = 0;
+        const double c0 = cpuMs();
+        const double t0 = wallMs();
+        w.resize(size);
+        settle();
+        const double t = wallMs() - t0;
+        if (i > 0 && w.size() == size && mapPaints.count > 0) {
+            times << t;
+            cpu << cpuMs() - c0;
+        }
+    }
+    if (times.size() != 2 * runs) {
+        notMeasured(figure, QStringLiteral("the window did not take the size or paint"), QStringLiteral("< 16 ms"));
+        return;
+    }
+    const double ours = median(times);
+    add({figure, fixed(ours, 2) + QStringLiteral(" ms (CPU ") + fixed(median(cpu), 2) + QStringLiteral(" ms)"),
+         QStringLiteral("16 ms (one frame at 60 Hz)"), fixed(ours / 16, 2), QStringLiteral("< 16 ms"), ours < 16});
+}
+
+void resizeFigures(Bench &b, int runs)
+{
+    std::fprintf(stderr, "Resizing the main window, grids full (%d runs each)\n", runs);
+    frmVGT_Tuner &w = *b.window;
+    b.dialogs.files.enqueue(QStringLiteral(MARLOW_SOURCE_DIR "/examples/towing-calibration.dat"));
+    w.mnuOpen_Click();
+    settle();
+    const QSize start = w.size(), full(1920, 1080);
+    resizeFigure(b, QStringLiteral("Maximise to 1920 x 1080 and back, repainted"), start, full, runs);
+    resizeFigure(b, QStringLiteral("Drag-resize step at 1920 x 1080, repainted"), QSize(1900, 1064), full, runs);
+    w.resize(start);
+    settle();
+}
+
 // ---------------------------------------------------------------- programming runs
 
 // The waits a programming run must make for a file, from the protocol alone:
@@ -993,7 +1052,7 @@ int main(int argc, char *argv[])
     QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Fewer runs, for a first look."));
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, programming (example "
+        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, resize, programming (example "
                        "and image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, "
                        "vgt-log)."),
         QStringLiteral("groups"));
@@ -1015,11 +1074,12 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     const bool q = parser.isSet(quick);
-    QStringList groups = parser.isSet(only) ? parser.value(only).split(QLatin1Char(','))
-                                            : QStringList{QStringLiteral("transfer"),    QStringLiteral("ticks"),
-                                                          QStringLiteral("dat"),         QStringLiteral("maptools"),
-                                                          QStringLiteral("programming"), QStringLiteral("start"),
-                                                          QStringLiteral("s19"),         QStringLiteral("vgt")};
+    QStringList groups =
+        parser.isSet(only)
+            ? parser.value(only).split(QLatin1Char(','))
+            : QStringList{QStringLiteral("transfer"), QStringLiteral("ticks"),  QStringLiteral("dat"),
+                          QStringLiteral("maptools"), QStringLiteral("resize"), QStringLiteral("programming"),
+                          QStringLiteral("start"),    QStringLiteral("s19"),    QStringLiteral("vgt")};
     // "programming" is both runs: the example image and the full one.
     if (groups.contains(QStringLiteral("programming")))
         groups << QStringLiteral("example") << QStringLiteral("image");
@@ -1034,7 +1094,8 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("example") || has("image")) {
+    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("resize") || has("example") ||
+        has("image")) {
         Bench b;
         if (has("transfer"))
             transferFigures(b, q ? 3 : 7);
@@ -1044,6 +1105,8 @@ int main(int argc, char *argv[])
             datFigure(b, workPath, q ? 20 : 100);
         if (has("maptools"))
             mapToolFigures(b, q ? 10 : 50);
+        if (has("resize"))
+            resizeFigures(b, q ? 10 : 50);
         if (has("example") || has("image")) {
             frmBootloader firmware(b.dialogs, b.misc, b.window.get());
             frmVGT_Tuner &w = *b.window;
