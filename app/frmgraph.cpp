@@ -480,10 +480,11 @@ QString frmGraph::pointText(QPoint dataPoint) const
         where << m_rpm.headings[m] + QStringLiteral(" RPM");
     if (!m_load.headings[k].isEmpty())
         where << m_load.headings[k] + QStringLiteral(" % load");
-    const QString cell = QStringLiteral("map row %1, column %2").arg(r).arg(c);
-    return (where.isEmpty() ? QStringLiteral("M") + cell.mid(1)
-                            : where.join(QStringLiteral(", ")) + " (" + cell + ')') +
-           QStringLiteral(": position ") + CellText(m_values[SurfaceSize - c][SurfaceSize - r]);
+    const QString value = CellText(m_values[SurfaceSize - c][SurfaceSize - r]);
+    if (where.isEmpty())
+        return QStringLiteral("Map row %1, column %2: position %3").arg(QString::number(r), QString::number(c), value);
+    return QStringLiteral("%1 (map row %2, column %3): position %4")
+        .arg(where.join(QStringLiteral(", ")), QString::number(r), QString::number(c), value);
 }
 
 void frmGraph::showSelection(const QPoint &dataPoint)

@@ -1,6 +1,7 @@
 #pragma once
 // The graph window: the position map drawn as a coloured 3D surface over
-// engine speed and load. The picture is a snapshot of the map's cell texts:
+// engine speed and load. The picture is a snapshot of the map's cell texts and
+// headings:
 // the window reads the map only in Demo7, which runs when the window starts
 // and each time the graph command is used while it is open.
 #include "operatingpoint.h"
