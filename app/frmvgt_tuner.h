@@ -20,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QStyle;
 class QUndoStack;
 class Dialogs;
 class FlexGridView;
@@ -147,6 +148,7 @@ private:
     };
     QList<Placed> m_startLayout;
     double m_layoutScale = 1;
+    QStyle *m_indicatorStyle = nullptr; // check boxes drawn at the window's scale
     QPoint m_layoutOffset;
 
     // ----- table editing state (map grid only) -----

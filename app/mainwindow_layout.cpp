@@ -1,9 +1,11 @@
 #include "flexgridview.h"
 #include "frmvgt_tuner.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProxyStyle>
 
 #include <cmath>
 
@@ -23,6 +25,22 @@ QFont scaledFont(QFont f, double s)
         f.setPointSizeF(f.pointSizeF() * s);
     return f;
 }
+
+// The style draws a check box's box at a fixed size; beside text grown with
+// the window it would look left behind.
+class ScaledIndicators final : public QProxyStyle {
+public:
+    explicit ScaledIndicators(const frmVGT_Tuner &window) : m_window(window) {}
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        const bool box = metric == PM_IndicatorWidth || metric == PM_IndicatorHeight;
+        return box ? int(std::lround(base * m_window.layoutScale())) : base;
+    }
+
+private:
+    const frmVGT_Tuner &m_window;
+};
 } // namespace
 
 void frmVGT_Tuner::rememberLayout()
@@ -56,6 +74,12 @@ void frmVGT_Tuner::scaleLayout()
     const bool newScale = s != m_layoutScale;
     m_layoutScale = s;
     m_layoutOffset = centre;
+    if (newScale && !m_indicatorStyle) { // once the window first grows: the start-up look is the style's own
+        m_indicatorStyle = new ScaledIndicators(*this);
+        m_indicatorStyle->setParent(this);
+        for (QCheckBox *box : {chkIndex, chkAutoRequest})
+            box->setStyle(m_indicatorStyle);
+    }
     for (FlexGridView *view : {msflexgrid1, MSFlexGrid2, MSFlexGrid3})
         view->setZoom(s); // before the grids take their size, so an open edit box lands on its cell
     // Fonts from the innermost control out: each then has its own before the

@@ -179,11 +179,13 @@ struct Session : Rig {
             const QRect r(c->mapTo(&w, QPoint()), c->size());
             return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
         };
-        QStringList out{QStringLiteral("%1x%2 x%3 %4pt")
-                            .arg(w.width())
-                            .arg(w.height())
-                            .arg(w.layoutScale(), 0, 'f', 3)
-                            .arg(w.Frame4->font().pointSizeF(), 0, 'f', 2)};
+        QStringList out{
+            QStringLiteral("%1x%2 x%3 %4pt box %5")
+                .arg(w.width())
+                .arg(w.height())
+                .arg(w.layoutScale(), 0, 'f', 3)
+                .arg(w.Frame4->font().pointSizeF(), 0, 'f', 2)
+                .arg(w.chkAutoRequest->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w.chkAutoRequest))};
         for (FlexGridView *v : {w.msflexgrid1, w.MSFlexGrid2, w.MSFlexGrid3}) {
             const QRect first = v->cellRect(0, 0), last = v->cellRect(v->grid().Rows() - 1, v->grid().Cols() - 1);
             out << at(v) +
@@ -482,15 +484,18 @@ private slots:
         QTest::newRow("1; click 16,16; type 5; resize 300 150") << "@16,16 5| shown -1,-1 1x1";
         QTest::newRow("1; click 3,3; type 5; resize 140 150") << "@3,3 5| shown 0,0 18x15";
         // The window grows all it holds by one factor, centred; it shrinks no smaller than at start.
-        const QString start = "736x508 x1.000 9.00pt, 24,59 689x262 40x15 11px, 24,323 689x21 40x15 11px, 24,347 "
-                              "181x127 93x15 11px";
+        const QString start =
+            "736x508 x1.000 9.00pt box 14, 24,59 689x262 40x15 11px, 24,323 689x21 40x15 11px, 24,347 "
+            "181x127 93x15 11px";
         QTest::newRow("3; layout; window 200 100; layout") << start + " / " + start + " / @7,1";
         QTest::newRow("2; click 0,16; window 1104 800; layout; window 736 508; layout")
-            << "1104x800 x1.500 13.50pt, 36,107 1034x393 60x22 17px, 36,503 1034x32 60x22 17px, 36,539 272x191 140x22 "
+            << "1104x800 x1.500 13.50pt box 21, 36,107 1034x393 60x22 17px, 36,503 1034x32 60x22 17px, 36,539 272x191 "
+               "140x22 "
                "17px / " +
                    start + " / @0,16";
         QTest::newRow("1; click 16,16; type 5; window 1920 1050; layout; key Up")
-            << "1920x1050 x2.153 19.38pt, 218,105 1484x564 86x32 24px, 218,673 1484x45 86x32 24px, 218,725 390x273 "
+            << "1920x1050 x2.153 19.38pt box 30, 218,105 1484x564 86x32 24px, 218,673 1484x45 86x32 24px, 218,725 "
+               "390x273 "
                "201x32 24px / 16,16=5 @15,16";
         QTest::newRow("1; click 16,5; type 31; key Down") << "16,5=31 @16,5";
         QTest::newRow("1; click 1,5; type 31; key Up") << "1,5=31 @1,5";
