@@ -18,6 +18,7 @@
 #include "flexgridview.h"
 #include "frmbootloader.h"
 #include "frmvgt_tuner.h"
+#include "graph_figures.h"
 #include "marlowvgt.h"
 #include "misc.h"
 #include "nonblockingusb.h"
@@ -290,6 +291,31 @@ void tickFigure(Bench &b, const QString &figure, int ticks, const std::function<
          fixed(ratio * 100, 2) + QStringLiteral(" %"), QStringLiteral("< 1 %"), ratio < 0.01});
 }
 
+// What the graph adds to a tracking tick: the marker's move, and the frame
+// the chart then draws on its own.
+void graphFigures(Bench &b, int moves)
+{
+    std::fprintf(stderr, "Graph marker (%d moves)\n", moves);
+    QString why;
+    const auto f = measureMarker(*b.window, moves, &why);
+    if (!f) {
+        notMeasured(QStringLiteral("Graph marker move"), why, QStringLiteral("< 1 %"));
+        return;
+    }
+    add({QStringLiteral("Graph marker move"), fixed(f->moveMs, 4) + QStringLiteral(" ms CPU"),
+         QStringLiteral("50 ms wait"), fixed(f->moveMs / 50.0 * 100, 3) + QStringLiteral(" %"), QStringLiteral("< 1 %"),
+         f->moveMs / 50.0 < 0.01});
+    add({QStringLiteral("Graph frame after a move"), fixed(f->frameMs, 2) + QStringLiteral(" ms CPU"),
+         QStringLiteral("50 ms wait"), fixed(f->frameMs / 50.0 * 100, 1) + QStringLiteral(" %"),
+         QStringLiteral("report"), std::nullopt});
+    add({QStringLiteral("Graph refill (data only)"),
+         fixed(f->refillMs, 3) + QStringLiteral(" ms CPU"),
+         {},
+         {},
+         QStringLiteral("report"),
+         std::nullopt});
+}
+
 void tickFigures(Bench &b, int ticks)
 {
     std::fprintf(stderr, "Ticks (%d each)\n", ticks);
@@ -449,7 +475,7 @@ void mapToolFigures(Bench &b, int runs)
 
 // The main window resized with every grid full, until the whole window is
 // painted again: the layout, the grids' new zoom and every cell drawn.
-// Alternates between two sizes so that each run scales anew.
+// Each run starts from another size, untimed, so that it scales anew.
 class PaintCount final : public QObject {
 public:
     int count = 0;
@@ -466,22 +492,21 @@ void resizeFigure(Bench &b, const QString &figure, QSize from, QSize to, int run
     PaintCount mapPaints;
     w.msflexgrid1->viewport()->installEventFilter(&mapPaints);
     QList<double> times, cpu;
-    for (int i = 0; i <= 2 * runs; ++i) {
-        const QSize size = i % 2 ? from : to;
-        w.resize(i % 2 ? to : from);
+    for (int i = 0; i <= runs; ++i) {
+        w.resize(from);
         settle();
         mapPaints.count = 0;
         const double c0 = cpuMs();
         const double t0 = wallMs();
-        w.resize(size);
+        w.resize(to);
         settle();
         const double t = wallMs() - t0;
-        if (i > 0 && w.size() == size && mapPaints.count > 0) {
+        if (i > 0 && w.size() == to && mapPaints.count > 0) {
             times << t;
             cpu << cpuMs() - c0;
         }
     }
-    if (times.size() != 2 * runs) {
+    if (times.size() != runs) {
         notMeasured(figure, QStringLiteral("the window did not take the size or paint"), QStringLiteral("< 16 ms"));
         return;
     }
@@ -498,8 +523,9 @@ void resizeFigures(Bench &b, int runs)
     w.mnuOpen_Click();
     settle();
     const QSize start = w.size(), full(1920, 1080);
-    resizeFigure(b, QStringLiteral("Maximise to 1920 x 1080 and back, repainted"), start, full, runs);
-    resizeFigure(b, QStringLiteral("Drag-resize step at 1920 x 1080, repainted"), QSize(1900, 1064), full, runs);
+    resizeFigure(b, QStringLiteral("Maximise from the start-up size to 1920 x 1080, repainted"), start, full, runs);
+    resizeFigure(b, QStringLiteral("Drag-resize step from 1900 x 1064 to 1920 x 1080, repainted"), QSize(1900, 1064),
+                 full, runs);
     w.resize(start);
     settle();
 }
@@ -1043,7 +1069,15 @@ void vgtLogFigure(int seconds)
 int main(int argc, char *argv[])
 {
     // Our own windows draw offscreen; the programs we start get the X display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The graph alone needs OpenGL, so "--only graph" keeps the display.
+    const bool graphOnly = [&] {
+        for (int i = 1; i + 1 < argc; ++i)
+            if (QByteArray(argv[i]) == "--only" && QByteArray(argv[i + 1]) == "graph")
+                return true;
+        return false;
+    }();
+    if (!graphOnly)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Measures the tuner against its floors and prints one table."));
@@ -1052,7 +1086,8 @@ int main(int argc, char *argv[])
     QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Fewer runs, for a first look."));
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, resize, programming (example "
+        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, resize, graph (alone, on an X "
+                       "display), programming (example "
                        "and image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, "
                        "vgt-log)."),
         QStringLiteral("groups"));
@@ -1094,8 +1129,8 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("resize") || has("example") ||
-        has("image")) {
+    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("resize") || has("graph") ||
+        has("example") || has("image")) {
         Bench b;
         if (has("transfer"))
             transferFigures(b, q ? 3 : 7);
@@ -1107,6 +1142,8 @@ int main(int argc, char *argv[])
             mapToolFigures(b, q ? 10 : 50);
         if (has("resize"))
             resizeFigures(b, q ? 10 : 50);
+        if (has("graph"))
+            graphFigures(b, q ? 40 : 200);
         if (has("example") || has("image")) {
             frmBootloader firmware(b.dialogs, b.misc, b.window.get());
             frmVGT_Tuner &w = *b.window;
