@@ -170,37 +170,30 @@ struct Session : Rig {
                        list->item(list->count() - 1)->text();
         return out.join(u' ').simplified();
     }
-    // The window's size and scale; each grid where it lies, its first cell and text; a frame's text; the open
-    // edit box unless on its cell; then each control outside its frame or over another one.
+    // The window's size, scale, text and check box; each grid where it lies, its first cell and text; the open edit
+    // box; then each control outside its frame or over another one.
     QString layout()
     {
         const auto &w = *window;
-        const auto at = [&](const QWidget *c) {
-            const QRect r(c->mapTo(&w, QPoint()), c->size());
-            return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+        const auto at = [&](const QWidget *c, QSize size) {
+            const QPoint p = c->mapTo(&w, QPoint());
+            return QString::asprintf(" %d,%d %dx%d", p.x(), p.y(), size.width(), size.height());
         };
-        QStringList out{
-            QStringLiteral("%1x%2 x%3 %4pt box %5")
-                .arg(w.width())
-                .arg(w.height())
-                .arg(w.layoutScale(), 0, 'f', 3)
-                .arg(w.Frame4->font().pointSizeF(), 0, 'f', 2)
-                .arg(w.chkAutoRequest->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w.chkAutoRequest))};
+        QStringList out{QString::asprintf("%dx%d x%.3f %.2fpt box %d", w.width(), w.height(), w.layoutScale(),
+                                          w.Frame4->font().pointSizeF(),
+                                          w.chkAutoRequest->style()->pixelMetric(QStyle::PM_IndicatorWidth))};
         for (FlexGridView *v : {w.msflexgrid1, w.MSFlexGrid2, w.MSFlexGrid3}) {
             const QRect first = v->cellRect(0, 0), last = v->cellRect(v->grid().Rows() - 1, v->grid().Cols() - 1);
-            out << at(v) +
-                       QStringLiteral(" %1x%2 %3px").arg(first.width()).arg(first.height()).arg(v->font().pixelSize()) +
+            out << at(v, v->size()) +
+                       QString::asprintf(" %dx%d %d", first.width(), first.height(), v->font().pixelSize()) +
                        (v->viewport()->geometry().contains(last) ? "" : " cut");
         }
-        if (box()->isVisible() &&
-            box()->geometry() !=
-                QRect(view()->mapTo(box()->parentWidget(), view()->cellRect(grid().Row(), grid().Col()).topLeft()),
-                      view()->cellRect(grid().Row(), grid().Col()).size()))
-            out << "box off its cell";
+        if (box()->isVisible())
+            out << " box" + at(box(), box()->size());
         const QList<const QWidget *> top{w.menuBar(), w.centralWidget(), w.statusBar()};
         for (const QWidget *c : w.findChildren<QWidget *>()) {
             const QWidget *p = c->parentWidget();
-            if (c->isHidden() || (p == &w ? !top.contains(c) : !qobject_cast<const QGroupBox *>(p)) || c == box())
+            if (c->isHidden() || c == box() || (p == &w ? !top.contains(c) : !qobject_cast<const QGroupBox *>(p)))
                 continue;
             const QString name = c->objectName() + c->property("text").toString();
             if (!p->rect().contains(c->geometry()))
@@ -210,7 +203,7 @@ struct Session : Rig {
                     o->geometry().intersects(c->geometry()))
                     out << name + " over " + o->objectName() + o->property("text").toString();
         }
-        return out.join(", ");
+        return out.join(",");
     }
     // The open edit box: "|" at the caret, the selected text in brackets, the part shown.
     QString edit()
@@ -484,19 +477,16 @@ private slots:
         QTest::newRow("1; click 16,16; type 5; resize 300 150") << "@16,16 5| shown -1,-1 1x1";
         QTest::newRow("1; click 3,3; type 5; resize 140 150") << "@3,3 5| shown 0,0 18x15";
         // The window grows all it holds by one factor, centred; it shrinks no smaller than at start.
-        const QString start =
-            "736x508 x1.000 9.00pt box 14, 24,59 689x262 40x15 11px, 24,323 689x21 40x15 11px, 24,347 "
-            "181x127 93x15 11px";
+        const QString start = "736x508 x1.000 9.00pt box 14, 24,59 689x262 40x15 11, 24,323 689x21 40x15 11, 24,347 "
+                              "181x127 93x15 11";
         QTest::newRow("3; layout; window 200 100; layout") << start + " / " + start + " / @7,1";
         QTest::newRow("2; click 0,16; window 1104 800; layout; window 736 508; layout")
-            << "1104x800 x1.500 13.50pt box 21, 36,107 1034x393 60x22 17px, 36,503 1034x32 60x22 17px, 36,539 272x191 "
-               "140x22 "
-               "17px / " +
+            << "1104x800 x1.500 13.50pt box 21, 36,107 1034x393 60x22 17, 36,503 1034x32 60x22 17, 36,539 272x191 "
+               "140x22 17 / " +
                    start + " / @0,16";
         QTest::newRow("1; click 16,16; type 5; window 1920 1050; layout; key Up")
-            << "1920x1050 x2.153 19.38pt box 30, 218,105 1484x564 86x32 24px, 218,673 1484x45 86x32 24px, 218,725 "
-               "390x273 "
-               "201x32 24px / 16,16=5 @15,16";
+            << "1920x1050 x2.153 19.38pt box 30, 218,105 1484x564 86x32 24, 218,673 1484x45 86x32 24, 218,725 390x273 "
+               "201x32 24, box 1597,611 86x32 / 16,16=5 @15,16";
         QTest::newRow("1; click 16,5; type 31; key Down") << "16,5=31 @16,5";
         QTest::newRow("1; click 1,5; type 31; key Up") << "1,5=31 @1,5";
         QTest::newRow("1; click 7,1; type 31; key Left") << "7,1=31 @7,1";
