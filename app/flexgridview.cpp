@@ -9,18 +9,40 @@
 
 #include <utility>
 
+namespace {
+constexpr int startFontPixels = 11;
+}
+
 FlexGridView::FlexGridView(FlexGrid &grid, QWidget *parent) : QAbstractScrollArea(parent), m_grid(grid)
 {
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Plain);
     connect(&m_grid, &FlexGrid::changed, this, &FlexGridView::gridChanged);
     QFont f = font();
-    f.setPixelSize(11);
+    f.setPixelSize(startFontPixels);
     setFont(f);
+    // The cells cover nearly all of the view: painting the background under
+    // them first would fill a maximised map twice. paintEvent fills the rest.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-int FlexGridView::colX(int col) const { return pixels(m_grid.CellLeftTwips(col)); }
-int FlexGridView::rowY(int row) const { return pixels(m_grid.CellTopTwips(row)); }
+int FlexGridView::colX(int col) const { return px(m_grid.CellLeftTwips(col)); }
+int FlexGridView::rowY(int row) const { return px(m_grid.CellTopTwips(row)); }
+
+void FlexGridView::setZoom(double zoom)
+{
+    if (zoom == m_zoom)
+        return;
+    m_zoom = zoom;
+    // The text grows in step with the cells, in whole pixels as it started.
+    QFont f = font();
+    f.setPixelSize(std::max(1, int(std::lround(startFontPixels * zoom))));
+    setFont(f);
+    updateScrollBars();
+    viewport()->update();
+    emit geometryMoved();
+}
 
 QSize FlexGridView::sizeHint() const
 {
@@ -175,6 +197,10 @@ void FlexGridView::paintEvent(QPaintEvent *event)
     const int r0 = std::min(m_grid.Row(), m_grid.RowSel()), r1 = std::max(m_grid.Row(), m_grid.RowSel());
     const int c0 = std::min(m_grid.Col(), m_grid.ColSel()), c1 = std::max(m_grid.Col(), m_grid.ColSel());
     const bool focused = hasFocus();
+    const QRect cells(0, 0, colX(m_grid.Cols()) - horizontalScrollBar()->value(),
+                      rowY(m_grid.Rows()) - verticalScrollBar()->value());
+    for (const QRect &rest : event->region() - cells)
+        p.fillRect(rest, pal.color(viewport()->backgroundRole()));
     // Scrolling cells first, then the headings over them, which scroll one way only, and last the corner
     // that does not scroll at all.
     for (const int pass : {0, 1, 2}) {
@@ -336,7 +362,11 @@ void FlexGridView::updateScrollBars()
 {
     const int fixedW = colX(m_grid.FixedCols()), fixedH = rowY(m_grid.FixedRows());
     const int fullW = colX(m_grid.Cols()), fullH = rowY(m_grid.Rows());
-    const QSize view = viewport()->size();
+    // Bars shown while the cells were larger than the view would keep the
+    // view too small for them after it grew: cells that fit the whole room
+    // need no bars at all.
+    const QSize room = maximumViewportSize();
+    const QSize view = fullW <= room.width() && fullH <= room.height() ? room : viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, fullW - view.width()));
     horizontalScrollBar()->setPageStep(std::max(1, view.width() - fixedW));
     verticalScrollBar()->setRange(0, std::max(0, fullH - view.height()));

@@ -1,6 +1,8 @@
 #pragma once
 // Draws a FlexGrid and turns mouse and keyboard into its events. Sizes come
-// from the grid in twips; the view scrolls when its cells do not fit.
+// from the grid in twips; the view scrolls when its cells do not fit. A zoom
+// above 1 draws every twip and the text larger, for a window grown past its
+// start-up size; the grid's own sizes stay as they are.
 #include "flexgrid.h"
 
 #include <QAbstractScrollArea>
@@ -8,6 +10,7 @@
 #include <QRect>
 #include <QVector>
 
+#include <cmath>
 #include <functional>
 
 class FlexGridView : public QAbstractScrollArea {
@@ -24,6 +27,10 @@ public:
     // The cell under a point of this widget, or (-1, -1).
     QPoint cellAt(QPoint widgetPos) const;
     static int pixels(int twips) { return (twips + 7) / 15; } // 96 dpi
+    // Twips to this view's pixels at its zoom: pixels() at 1.
+    int px(int twips) const { return int(std::floor((twips * m_zoom + 7) / 15)); }
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
     // A cell's text as drawn: cut at the end, with an ellipsis, when it is
     // wider than the cell.
     QString shownText(int row, int col) const;
@@ -82,6 +89,7 @@ private:
     void gridChanged();
     void repaintChangedCells();
     FlexGrid &m_grid;
+    double m_zoom = 1;
     bool m_dragging = false;
     bool inSelection(int row, int col) const;
     std::function<bool(const QString &)> m_warnRule;

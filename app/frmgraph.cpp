@@ -1,7 +1,9 @@
 #include "frmgraph.h"
 #include "cellvalue.h"
+#include "flexgrid.h"
 #include "frmvgt_tuner.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,36 +17,77 @@
 #include <QtDataVisualization/Q3DScene>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/Q3DTheme>
+#include <QtDataVisualization/QCustom3DItem>
 #include <QtDataVisualization/QSurface3DSeries>
 #include <QtDataVisualization/QSurfaceDataProxy>
 #include <QtDataVisualization/QValue3DAxis>
+#include <QtDataVisualization/QValue3DAxisFormatter>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 
 namespace {
 
-// The chart is filled with the numbers 16, 3800, 800, 14, 100 and 0. They
-// place the surface on its axes:
-//   16         breakpoints along each floor axis, one per map row and column;
-//              the array's row and column 0 hold no map cell and are not drawn.
-//   3800, 800  the RPM axis, from 800 RPM at the origin (map column 1) up to
-//              3800 RPM (map column 16), 200 RPM a column.
-//   14, 100    the load axis, from 14 % at the origin (map row 1) up to 100 %
-//              (map row 16).
-//   0          the floor of the position axis. Its top is 100, the closed end
-//              of the position scale, so the axis always reads 0 to 100.
-// The axes come from these numbers, not from the map's headings, which the
-// graph does not read.
+// The chart's numbers. 16 breakpoints along each floor axis, one per map row
+// and column; the array's row and column 0 hold no map cell and are not drawn.
+// The floor axes take the map's headings; the position axis always reads 0 to
+// 100, the closed ends of the position scale.
 constexpr int Breakpoints = 16;
-constexpr double RpmHigh = 3800;
-constexpr double RpmLow = 800;
-constexpr double LoadLow = 14;
-constexpr double LoadHigh = 100;
 constexpr double PositionLow = 0;
 constexpr double PositionHigh = 100;
+// The axes write every third heading, counted back from the last so that both
+// ends are written: sixteen numbers side by side would run into each other.
+constexpr int LabelEvery = 3;
 
-double rpmAt(int column) { return RpmLow + (RpmHigh - RpmLow) * column / (Breakpoints - 1); }
-double loadAt(int row) { return LoadLow + (LoadHigh - LoadLow) * row / (Breakpoints - 1); }
+// Whether a heading holds a number: CellValue reads text without one as 0,
+// which the axis would then claim the heading says.
+bool holdsNumber(const QString &heading)
+{
+    QString t = heading.simplified().remove(QLatin1Char(' '));
+    if (t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
+        t.remove(0, 1);
+    if (t.startsWith(QLatin1String("&H"), Qt::CaseInsensitive) ||
+        t.startsWith(QLatin1String("&O"), Qt::CaseInsensitive))
+        return t.size() > 2 && t[2].isLetterOrNumber();
+    return !t.isEmpty() && (t[0].isDigit() || (t[0] == QLatin1Char('.') && t.size() > 1 && t[1].isDigit()));
+}
+
+// A floor axis that draws a grid line at every breakpoint and writes the plan's
+// labels there, instead of the round numbers a value axis picks for itself.
+class HeadingFormatter final : public QValue3DAxisFormatter {
+public:
+    void setPlan(const AxisPlan &plan)
+    {
+        m_plan = plan;
+        markDirty(true);
+    }
+
+protected:
+    QValue3DAxisFormatter *createNewInstance() const override { return new HeadingFormatter; }
+    void populateCopy(QValue3DAxisFormatter &copy) const override
+    {
+        QValue3DAxisFormatter::populateCopy(copy);
+        static_cast<HeadingFormatter &>(copy).m_plan = m_plan;
+    }
+    void recalculate() override
+    {
+        gridPositions().clear();
+        subGridPositions().clear();
+        labelPositions().clear();
+        labelStrings().clear();
+        const float low = axis()->min(), span = axis()->max() - axis()->min();
+        for (qsizetype i = 0; i < m_plan.positions.size() && span > 0; ++i) {
+            const float at = (m_plan.positions[i] - low) / span;
+            gridPositions() << at;
+            labelPositions() << at;
+            labelStrings() << m_plan.labels[i];
+        }
+    }
+
+private:
+    AxisPlan m_plan;
+};
 
 // Q3DSurface draws into a native OpenGL window embedded in this one. Built
 // without an OpenGL context, or on a platform that cannot embed a native
@@ -95,7 +138,34 @@ QValue3DAxis *makeAxis(double low, double high, int segments, int subSegments)
     axis->setSubSegmentCount(subSegments);
     axis->setLabelFormat(QStringLiteral("%.0f"));
     axis->setTitleVisible(true);
+    // Left flat, labels keep the orientation the chart picks for its standard
+    // view, and from our camera the load labels and some RPM labels show
+    // their backs, mirrored. Turned towards the camera they read from any
+    // angle; the titles with them.
+    axis->setLabelAutoRotation(90);
+    axis->setTitleFixed(false);
     return axis;
+}
+
+QValue3DAxis *makeFloorAxis()
+{
+    QValue3DAxis *axis = makeAxis(0, Breakpoints - 1, Breakpoints - 1, 1);
+    axis->setFormatter(new HeadingFormatter);
+    return axis;
+}
+
+void applyPlan(QValue3DAxis *axis, const AxisPlan &plan)
+{
+    axis->setRange(plan.positions.first(), plan.positions.last());
+    static_cast<HeadingFormatter *>(axis->formatter())->setPlan(plan);
+}
+
+QStringList headings(const FlexGrid &map, bool rpm)
+{
+    QStringList texts;
+    for (int i = 1; i <= Breakpoints; ++i)
+        texts << (rpm ? map.TextMatrix(0, i) : map.TextMatrix(i, 0));
+    return texts;
 }
 
 // The mouse as users of 3D views expect it: dragging with either the left or
@@ -155,6 +225,28 @@ private:
 
 } // namespace
 
+AxisPlan PlanAxis(const QStringList &headings)
+{
+    AxisPlan plan;
+    bool rising = true;
+    for (qsizetype i = 0; i < headings.size(); ++i) {
+        const bool number = holdsNumber(headings[i]);
+        const double value = CellValue(headings[i]);
+        plan.headings << (number ? CellText(value) : headings[i].trimmed());
+        // Compared as the singles the chart draws with, so two headings one
+        // single apart still make a rising axis.
+        const bool fits = number && std::abs(value) <= double(FLT_MAX);
+        const float at = fits ? float(value) : 0.0f;
+        rising = rising && fits && (plan.positions.isEmpty() || at > plan.positions.last());
+        plan.positions << at;
+        plan.labels << ((headings.size() - 1 - i) % LabelEvery ? QString() : plan.headings.last());
+    }
+    if (!rising)
+        for (qsizetype i = 0; i < plan.positions.size(); ++i)
+            plan.positions[i] = float(i);
+    return plan;
+}
+
 const QList<ColourLevel> &frmGraph::colourLevels()
 {
     static const QColor blue(0, 0, 255), green(0, 255, 0), yellow(255, 255, 0), orange(255, 165, 0), red(255, 0, 0);
@@ -179,6 +271,14 @@ frmGraph::frmGraph(frmVGT_Tuner &owner) : QWidget(&owner, Qt::Window), m_owner(o
     // A client area of 10995 by 6795 twips, at 15 twips a pixel; resizeEvent places the chart.
     resize(733, 453);
     Demo7();
+    // Tracking switched off takes the engine off the graph; switched on, the
+    // next tick puts it back.
+    connect(m_owner.chkIndex, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on) {
+            m_engine.reset();
+            placeMarker();
+        }
+    });
 }
 
 frmGraph::~frmGraph() = default;
@@ -233,8 +333,8 @@ void frmGraph::buildChart()
         // RPM and load rise away from the origin corner, position rises
         // upwards. Grid lines fall on every RPM and load breakpoint, and the
         // position grid lines on the colour levels.
-        m_surface->setAxisX(makeAxis(RpmLow, RpmHigh, 5, 3));
-        m_surface->setAxisZ(makeAxis(LoadLow, LoadHigh, 3, 5));
+        m_surface->setAxisX(makeFloorAxis());
+        m_surface->setAxisZ(makeFloorAxis());
         m_surface->setAxisY(makeAxis(PositionLow, PositionHigh, 5, 1));
 
         m_series = new QSurface3DSeries;
@@ -243,6 +343,17 @@ void frmGraph::buildChart()
         m_series->setBaseGradient(bandGradient());
         m_surface->addSeries(m_series);
         connect(m_series, &QSurface3DSeries::selectedPointChanged, this, &frmGraph::showSelection);
+
+        // The engine: a small sphere in a colour none of the levels uses, so
+        // it shows on every band. A separate item, so following the engine
+        // moves it alone and the surface keeps its snapshot.
+        QImage magenta(2, 2, QImage::Format_RGB32);
+        magenta.fill(QColor(255, 0, 255));
+        m_marker = new QCustom3DItem(QStringLiteral(":/defaultMeshes/sphereSmooth"), {}, QVector3D(0.08f, 0.08f, 0.08f),
+                                     {}, magenta);
+        m_marker->setShadowCasting(false);
+        m_marker->setVisible(false);
+        m_surface->addCustomItem(m_marker);
 
         Q3DCamera *camera = m_surface->scene()->activeCamera();
         // From above the corner of the lowest speed and load, so both floor axes
@@ -295,15 +406,19 @@ void frmGraph::Demo7()
 
     m_values = ReadSurfaceValues(m_owner.tables.map());
     m_array = ToSurfaceArray(m_values);
+    m_rpm = PlanAxis(headings(m_owner.tables.map(), true));
+    m_load = PlanAxis(headings(m_owner.tables.map(), false));
     if (!m_surface)
         return;
+    applyPlan(m_surface->axisX(), m_rpm);
+    applyPlan(m_surface->axisZ(), m_load);
 
     m_surface->axisX()->setTitle(QStringLiteral("RPM"));
     m_surface->axisZ()->setTitle(QStringLiteral("Load %"));
     m_surface->axisY()->setTitle(QStringLiteral("Position"));
 
-    // Data row k is map row k + 1 at the k-th load breakpoint, data column m is
-    // map column m + 1 at the m-th RPM breakpoint. A value off the position
+    // Data row k is map row k + 1 at its load heading, data column m is map
+    // column m + 1 at its RPM heading. A value off the position
     // scale is drawn at its nearest end, so one wild cell neither stretches the
     // scale nor pulls the surface out of the chart; the read-out shows the
     // true value.
@@ -314,12 +429,41 @@ void frmGraph::Demo7()
         for (int m = 0; m < Breakpoints; ++m) {
             const int i = SurfaceSize - (m + 1);
             const float height = std::clamp(m_array[i][j], float(PositionLow), float(PositionHigh));
-            (*row)[m].setPosition(QVector3D(float(rpmAt(m)), height, float(loadAt(k))));
+            (*row)[m].setPosition(QVector3D(m_rpm.positions[m], height, m_load.positions[k]));
         }
         rows->append(row);
     }
     m_series->setItemLabelFormat(QString());
     m_series->dataProxy()->resetArray(rows);
+    placeMarker(); // at the cell's new height
+}
+
+void frmGraph::markOperatingPoint(const OperatingPoint &point)
+{
+    // As the grids do, a breakpoint the map does not have changes nothing.
+    auto breakpoint = [](int i) { return i >= 0 && i < Breakpoints; };
+    if (!breakpoint(point.col) || (!point.brake && !breakpoint(point.row)))
+        return;
+    // The brake row is no part of the surface: while the module uses it the
+    // engine is on no cell drawn here.
+    if (point.brake)
+        m_engine.reset();
+    else
+        m_engine = QPoint(point.col + 1, point.row + 1);
+    placeMarker();
+}
+
+void frmGraph::placeMarker()
+{
+    if (!m_marker)
+        return;
+    if (m_engine) {
+        const int c = m_engine->x(), r = m_engine->y();
+        const float height =
+            std::clamp(m_array[SurfaceSize - c][SurfaceSize - r], float(PositionLow), float(PositionHigh));
+        m_marker->setPosition(QVector3D(m_rpm.positions[c - 1], height, m_load.positions[r - 1]));
+    }
+    m_marker->setVisible(m_engine.has_value());
 }
 
 QString frmGraph::pointText(QPoint dataPoint) const
@@ -330,9 +474,17 @@ QString frmGraph::pointText(QPoint dataPoint) const
         return {};
     const int r = k + 1;
     const int c = m + 1;
-    return QStringLiteral("%1 RPM, %2 % load (map row %3, column %4): position %5")
-        .arg(QString::number(rpmAt(m), 'f', 0), QString::number(loadAt(k), 'f', 0), QString::number(r),
-             QString::number(c), CellText(m_values[SurfaceSize - c][SurfaceSize - r]));
+    // Headings the map has not got yet are left out rather than shown empty.
+    QStringList where;
+    if (!m_rpm.headings[m].isEmpty())
+        where << m_rpm.headings[m] + QStringLiteral(" RPM");
+    if (!m_load.headings[k].isEmpty())
+        where << m_load.headings[k] + QStringLiteral(" % load");
+    const QString value = CellText(m_values[SurfaceSize - c][SurfaceSize - r]);
+    if (where.isEmpty())
+        return QStringLiteral("Map row %1, column %2: position %3").arg(QString::number(r), QString::number(c), value);
+    return QStringLiteral("%1 (map row %2, column %3): position %4")
+        .arg(where.join(QStringLiteral(", ")), QString::number(r), QString::number(c), value);
 }
 
 void frmGraph::showSelection(const QPoint &dataPoint)

@@ -28,6 +28,7 @@ frmVGT_Tuner::frmVGT_Tuner(Misc &misc, Dialogs &dialogs, QWidget *parent)
     buildWindow();
     buildMenus();
     buildMapTools();
+    rememberLayout();
     Form_Load();
 }
 

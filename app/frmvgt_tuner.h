@@ -6,8 +6,10 @@
 #include "tablediff.h"
 #include "tablesnapshot.h"
 
+#include <QFont>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 #include <QTimer>
 
 class QAction;
@@ -18,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QStyle;
 class QUndoStack;
 class Dialogs;
 class FlexGridView;
@@ -116,12 +119,18 @@ public:
     Dialogs &dialogs() { return m_dialogs; }
     void MsgBox(const QString &text);
 
+    // How much larger than at start-up the window draws its controls.
+    double layoutScale() const { return m_layoutScale; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
     void buildMenus();
+    void rememberLayout();
+    void scaleLayout();
     void Form_Load();
     void Form_Unload();
     void setStatus(const QString &text);
@@ -131,6 +140,16 @@ private:
     int m_linkBusy = 0;
     QPointer<frmGraph> m_graph;
     QPointer<frmBootloader> m_bootloader;
+    struct Placed {
+        QPointer<QWidget> widget;
+        QRect start;
+        QFont font;
+        bool ownFont = false;
+    };
+    QList<Placed> m_startLayout;
+    double m_layoutScale = 1;
+    QStyle *m_indicatorStyle = nullptr; // check boxes drawn at the window's scale
+    QPoint m_layoutOffset;
 
     // ----- table editing state (map grid only) -----
 public:

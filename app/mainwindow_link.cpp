@@ -1,4 +1,5 @@
 // Connection, live inputs and operating-point tracking handlers.
+#include "frmgraph.h"
 #include "frmvgt_tuner.h"
 #include "linkcommands.h"
 #include "liveinputs.h"
@@ -124,7 +125,10 @@ void frmVGT_Tuner::tmrIndex_Timer()
     }
     if (!tickMayRun(chkIndex, tmrIndex))
         return;
-    ShowOperatingPoint(tables.map(), tables.brake(), RequestOperatingPoint(m_misc));
+    const OperatingPoint point = RequestOperatingPoint(m_misc);
+    ShowOperatingPoint(tables.map(), tables.brake(), point);
+    if (m_graph)
+        m_graph->markOperatingPoint(point);
 }
 
 bool frmVGT_Tuner::tickMayRun(QCheckBox *box, QTimer &timer)

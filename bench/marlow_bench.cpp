@@ -18,6 +18,7 @@
 #include "flexgridview.h"
 #include "frmbootloader.h"
 #include "frmvgt_tuner.h"
+#include "graph_figures.h"
 #include "marlowvgt.h"
 #include "misc.h"
 #include "nonblockingusb.h"
@@ -290,6 +291,31 @@ void tickFigure(Bench &b, const QString &figure, int ticks, const std::function<
          fixed(ratio * 100, 2) + QStringLiteral(" %"), QStringLiteral("< 1 %"), ratio < 0.01});
 }
 
+// What the graph adds to a tracking tick: the marker's move, and the frame
+// the chart then draws on its own.
+void graphFigures(Bench &b, int moves)
+{
+    std::fprintf(stderr, "Graph marker (%d moves)\n", moves);
+    QString why;
+    const auto f = measureMarker(*b.window, moves, &why);
+    if (!f) {
+        notMeasured(QStringLiteral("Graph marker move"), why, QStringLiteral("< 1 %"));
+        return;
+    }
+    add({QStringLiteral("Graph marker move"), fixed(f->moveMs, 4) + QStringLiteral(" ms CPU"),
+         QStringLiteral("50 ms wait"), fixed(f->moveMs / 50.0 * 100, 3) + QStringLiteral(" %"), QStringLiteral("< 1 %"),
+         f->moveMs / 50.0 < 0.01});
+    add({QStringLiteral("Graph frame after a move"), fixed(f->frameMs, 2) + QStringLiteral(" ms CPU"),
+         QStringLiteral("50 ms wait"), fixed(f->frameMs / 50.0 * 100, 1) + QStringLiteral(" %"),
+         QStringLiteral("report"), std::nullopt});
+    add({QStringLiteral("Graph refill (data only)"),
+         fixed(f->refillMs, 3) + QStringLiteral(" ms CPU"),
+         {},
+         {},
+         QStringLiteral("report"),
+         std::nullopt});
+}
+
 void tickFigures(Bench &b, int ticks)
 {
     std::fprintf(stderr, "Ticks (%d each)\n", ticks);
@@ -443,6 +469,65 @@ void mapToolFigures(Bench &b, int runs)
              QStringLiteral(" MB)"),
          QStringLiteral("10 MB"), fixed(mb / 10, 3), QStringLiteral("< 10 MB"), mb < 10});
     w.undoStack->clear();
+}
+
+// ---------------------------------------------------------------- resizing
+
+// The main window resized with every grid full, until the whole window is
+// painted again: the layout, the grids' new zoom and every cell drawn.
+// Each run starts from another size, untimed, so that it scales anew.
+class PaintCount final : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void resizeFigure(Bench &b, const QString &figure, QSize from, QSize to, int runs)
+{
+    frmVGT_Tuner &w = *b.window;
+    PaintCount mapPaints;
+    w.msflexgrid1->viewport()->installEventFilter(&mapPaints);
+    QList<double> times, cpu;
+    for (int i = 0; i <= runs; ++i) {
+        w.resize(from);
+        settle();
+        mapPaints.count = 0;
+        const double c0 = cpuMs();
+        const double t0 = wallMs();
+        w.resize(to);
+        settle();
+        const double t = wallMs() - t0;
+        if (i > 0 && w.size() == to && mapPaints.count > 0) {
+            times << t;
+            cpu << cpuMs() - c0;
+        }
+    }
+    if (times.size() != runs) {
+        notMeasured(figure, QStringLiteral("the window did not take the size or paint"), QStringLiteral("< 16 ms"));
+        return;
+    }
+    const double ours = median(times);
+    add({figure, fixed(ours, 2) + QStringLiteral(" ms (CPU ") + fixed(median(cpu), 2) + QStringLiteral(" ms)"),
+         QStringLiteral("16 ms (one frame at 60 Hz)"), fixed(ours / 16, 2), QStringLiteral("< 16 ms"), ours < 16});
+}
+
+void resizeFigures(Bench &b, int runs)
+{
+    std::fprintf(stderr, "Resizing the main window, grids full (%d runs each)\n", runs);
+    frmVGT_Tuner &w = *b.window;
+    b.dialogs.files.enqueue(QStringLiteral(MARLOW_SOURCE_DIR "/examples/towing-calibration.dat"));
+    w.mnuOpen_Click();
+    settle();
+    const QSize start = w.size(), full(1920, 1080);
+    resizeFigure(b, QStringLiteral("Maximise from the start-up size to 1920 x 1080, repainted"), start, full, runs);
+    resizeFigure(b, QStringLiteral("Drag-resize step from 1900 x 1064 to 1920 x 1080, repainted"), QSize(1900, 1064),
+                 full, runs);
+    w.resize(start);
+    settle();
 }
 
 // ---------------------------------------------------------------- programming runs
@@ -984,7 +1069,15 @@ void vgtLogFigure(int seconds)
 int main(int argc, char *argv[])
 {
     // Our own windows draw offscreen; the programs we start get the X display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The graph alone needs OpenGL, so "--only graph" keeps the display.
+    const bool graphOnly = [&] {
+        for (int i = 1; i + 1 < argc; ++i)
+            if (QByteArray(argv[i]) == "--only" && QByteArray(argv[i + 1]) == "graph")
+                return true;
+        return false;
+    }();
+    if (!graphOnly)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Measures the tuner against its floors and prints one table."));
@@ -993,7 +1086,8 @@ int main(int argc, char *argv[])
     QCommandLineOption quick(QStringLiteral("quick"), QStringLiteral("Fewer runs, for a first look."));
     QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, programming (example "
+        QStringLiteral("Comma-separated groups: transfer, ticks, dat, maptools, resize, graph (alone, on an X "
+                       "display), programming (example "
                        "and image), start, s19, vgt (vgt-start, vgt-diff, vgt-exchanges, "
                        "vgt-log)."),
         QStringLiteral("groups"));
@@ -1015,11 +1109,12 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     const bool q = parser.isSet(quick);
-    QStringList groups = parser.isSet(only) ? parser.value(only).split(QLatin1Char(','))
-                                            : QStringList{QStringLiteral("transfer"),    QStringLiteral("ticks"),
-                                                          QStringLiteral("dat"),         QStringLiteral("maptools"),
-                                                          QStringLiteral("programming"), QStringLiteral("start"),
-                                                          QStringLiteral("s19"),         QStringLiteral("vgt")};
+    QStringList groups =
+        parser.isSet(only)
+            ? parser.value(only).split(QLatin1Char(','))
+            : QStringList{QStringLiteral("transfer"), QStringLiteral("ticks"),  QStringLiteral("dat"),
+                          QStringLiteral("maptools"), QStringLiteral("resize"), QStringLiteral("programming"),
+                          QStringLiteral("start"),    QStringLiteral("s19"),    QStringLiteral("vgt")};
     // "programming" is both runs: the example image and the full one.
     if (groups.contains(QStringLiteral("programming")))
         groups << QStringLiteral("example") << QStringLiteral("image");
@@ -1034,7 +1129,8 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("example") || has("image")) {
+    if (has("transfer") || has("ticks") || has("dat") || has("maptools") || has("resize") || has("graph") ||
+        has("example") || has("image")) {
         Bench b;
         if (has("transfer"))
             transferFigures(b, q ? 3 : 7);
@@ -1044,6 +1140,10 @@ int main(int argc, char *argv[])
             datFigure(b, workPath, q ? 20 : 100);
         if (has("maptools"))
             mapToolFigures(b, q ? 10 : 50);
+        if (has("resize"))
+            resizeFigures(b, q ? 10 : 50);
+        if (has("graph"))
+            graphFigures(b, q ? 40 : 200);
         if (has("example") || has("image")) {
             frmBootloader firmware(b.dialogs, b.misc, b.window.get());
             frmVGT_Tuner &w = *b.window;

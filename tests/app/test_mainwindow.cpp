@@ -76,7 +76,8 @@ struct Session : Rig {
                                                          {"focus", [&] { view()->setFocus(); }},
                                                          {"towing", [&] { dialogs.fileAnswers << towing(); }},
                                                          {"show", [&] { trail << shown().section(" / ", -1); }},
-                                                         {"look", [&] { trail << look(); }}};
+                                                         {"look", [&] { trail << look(); }},
+                                                         {"layout", [&] { trail << layout(); }}};
         for (const QString &step : steps.split("; ")) {
             const QString command = step.section(": ", 0, 0), reply = step.section(": ", 1);
             const QString verb = command.section(u' ', 0, 0), arg = command.section(u' ', 1);
@@ -125,7 +126,10 @@ struct Session : Rig {
                 dialogs.fileAnswers << dir.filePath(arg);
             else if (verb == "resize") // the grid's view, as a smaller window would make it
                 view()->resize(arg.section(u' ', 0, 0).toInt(), arg.section(u' ', 1).toInt());
-            else if (verb == "clip") { // as a 2 by 2 copy would leave it
+            else if (verb == "window") { // the main window, as a user or the desktop sizes it
+                w.resize(arg.section(u' ', 0, 0).toInt(), arg.section(u' ', 1).toInt());
+                QCoreApplication::processEvents();
+            } else if (verb == "clip") { // as a 2 by 2 copy would leave it
                 dialogs.clipboard = QString(arg).replace(u'/', u'\t').replace(u'R', u'\r').replace(u'N', u'\n');
                 w.CopyRows = w.CopyCols = 1;
             } else if (verb == "menu") { // grid g's own menu, an item by its caption's start
@@ -165,6 +169,41 @@ struct Session : Rig {
             out << "| " + list->windowTitle() + ": " + list->item(0)->text() + " ... " +
                        list->item(list->count() - 1)->text();
         return out.join(u' ').simplified();
+    }
+    // The window's size, scale, text and check box; each grid where it lies, its first cell and text; the open edit
+    // box; then each control outside its frame or over another one.
+    QString layout()
+    {
+        const auto &w = *window;
+        const auto at = [&](const QWidget *c, QSize size) {
+            const QPoint p = c->mapTo(&w, QPoint());
+            return QString::asprintf(" %d,%d %dx%d", p.x(), p.y(), size.width(), size.height());
+        };
+        QStringList out{QString::asprintf("%dx%d x%.3f %.2fpt box %d", w.width(), w.height(), w.layoutScale(),
+                                          w.Frame4->font().pointSizeF(),
+                                          w.chkAutoRequest->style()->pixelMetric(QStyle::PM_IndicatorWidth))};
+        for (FlexGridView *v : {w.msflexgrid1, w.MSFlexGrid2, w.MSFlexGrid3}) {
+            const QRect first = v->cellRect(0, 0), last = v->cellRect(v->grid().Rows() - 1, v->grid().Cols() - 1);
+            out << at(v, v->size()) +
+                       QString::asprintf(" %dx%d %d", first.width(), first.height(), v->font().pixelSize()) +
+                       (v->viewport()->geometry().contains(last) ? "" : " cut");
+        }
+        if (box()->isVisible())
+            out << " box" + at(box(), box()->size());
+        const QList<const QWidget *> top{w.menuBar(), w.centralWidget(), w.statusBar()};
+        for (const QWidget *c : w.findChildren<QWidget *>()) {
+            const QWidget *p = c->parentWidget();
+            if (c->isHidden() || c == box() || (p == &w ? !top.contains(c) : !qobject_cast<const QGroupBox *>(p)))
+                continue;
+            const QString name = c->objectName() + c->property("text").toString();
+            if (!p->rect().contains(c->geometry()))
+                out << name + " outside";
+            for (const QWidget *o : p->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                if (o != c && o != box() && !o->isHidden() && (p != &w || top.contains(o)) &&
+                    o->geometry().intersects(c->geometry()))
+                    out << name + " over " + o->objectName() + o->property("text").toString();
+        }
+        return out.join(",");
     }
     // The open edit box: "|" at the caret, the selected text in brackets, the part shown.
     QString edit()
@@ -437,6 +476,17 @@ private slots:
         QTest::newRow("1; click 7,5; type 31; key Down") << "7,5=31 @8,5";
         QTest::newRow("1; click 16,16; type 5; resize 300 150") << "@16,16 5| shown -1,-1 1x1";
         QTest::newRow("1; click 3,3; type 5; resize 140 150") << "@3,3 5| shown 0,0 18x15";
+        // The window grows all it holds by one factor, centred; it shrinks no smaller than at start.
+        const QString start = "736x508 x1.000 9.00pt box 14, 24,59 689x262 40x15 11, 24,323 689x21 40x15 11, 24,347 "
+                              "181x127 93x15 11";
+        QTest::newRow("3; layout; window 200 100; layout") << start + " / " + start + " / @7,1";
+        QTest::newRow("2; click 0,16; window 1104 800; layout; window 736 508; layout")
+            << "1104x800 x1.500 13.50pt box 21, 36,107 1034x393 60x22 17, 36,503 1034x32 60x22 17, 36,539 272x191 "
+               "140x22 17 / " +
+                   start + " / @0,16";
+        QTest::newRow("1; click 16,16; type 5; window 1920 1050; layout; key Up")
+            << "1920x1050 x2.153 19.38pt box 30, 218,105 1484x564 86x32 24, 218,673 1484x45 86x32 24, 218,725 390x273 "
+               "201x32 24, box 1597,611 86x32 / 16,16=5 @15,16";
         QTest::newRow("1; click 16,5; type 31; key Down") << "16,5=31 @16,5";
         QTest::newRow("1; click 1,5; type 31; key Up") << "1,5=31 @1,5";
         QTest::newRow("1; click 7,1; type 31; key Left") << "7,1=31 @7,1";

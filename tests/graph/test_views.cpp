@@ -1,8 +1,10 @@
 // The map's views: the grid view's painting, keys, clicks and scrolling; the graph window, with and without OpenGL.
+#include "calibrationfile.h"
 #include "flexgridview.h"
 #include "frmgraph.h"
 #include "rig.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -47,6 +49,15 @@ QString picture(FlexGridView *v)
 }
 
 QVector3D drawn(const frmGraph &g, int r, int c) { return g.series()->dataProxy()->itemAt(r - 1, c - 1)->position(); }
+
+// An axis as "position=label" at each breakpoint, the label left out where none is written.
+QString plan(const AxisPlan &axis)
+{
+    QString out;
+    for (qsizetype i = 0; i < axis.positions.size(); ++i)
+        out += QString::number(axis.positions[i]) + (axis.labels[i].isEmpty() ? " " : '=' + axis.labels[i] + ' ');
+    return out;
+}
 } // namespace
 
 class TestViews : public QObject {
@@ -144,6 +155,120 @@ private slots:
         QTEST(seen.simplified(), "outcome");
     }
 
+    // A tag naming an example file opens it; otherwise the tag's 16 texts are the RPM headings.
+    void floorAxesCarryTheMapHeadingsNumbersWhereTheyRise_data()
+    {
+        QTest::addColumn<QString>("rpm");
+        QTest::addColumn<QString>("load");
+        QTest::addColumn<QString>("readout"); // of map row 16, column 16
+        QTest::addColumn<QString>("chart");   // the axes' ranges, where row 16, column 16 is drawn
+        QTest::newRow("factory-calibration.dat")
+            << "0=0 800 1000 1200=1200 1400 1600 1800=1800 2000 2200 2400=2400 2600 2800 3000=3000 3200 3400 3600=3600 "
+            << "0=0 10 16 22=22 28 34 40=40 46 52 58=58 64 70 76=76 82 88 94=94 "
+            << "3600 RPM, 94 % load (map row 16, column 16): position 20"
+            << "0 3600 0 94 QVector3D(3600, 20, 94) ";
+        QTest::newRow("towing-calibration.dat") // the fixed first load heading equals the start of 0
+            << "0=0 600 850 1100=1100 1350 1600 1850=1850 2100 2350 2600=2600 2850 3100 3350=3350 3600 3850 4100=4100 "
+            << "0=0 1 2 3=14 4 5 6=35 7 8 9=56 10 11 12=77 13 14 15=98 "
+            << "4100 RPM, 98 % load (map row 16, column 16): position 16"
+            << "0 4100 0 15 QVector3D(4100, 16, 15) ";
+        const QString none = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 "; // the load headings left empty
+        QTest::newRow("-.5|&H10|&O21|18x|1 9|30%|31|32|33|34|35|36|37|38|39|3.4E38")
+            << "-0.5=-0.5 16 17 18=18 19 30 31=31 32 33 34=34 35 36 37=37 38 39 3.4e+38=3.4E+38 " << none
+            << "3.4E+38 RPM (map row 16, column 16): position 0"
+            << "-0.5 3.4e+38 0 15 QVector3D(3.4e+38, 0, 15) ";
+        QTest::newRow("1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|3.5E38") // beyond the singles
+            << "0=1 1 2 3=4 4 5 6=7 7 8 9=10 10 11 12=13 13 14 15=3.5E+38 " << none
+            << "3.5E+38 RPM (map row 16, column 16): position 0"
+            << "0 15 0 15 QVector3D(15, 0, 15) ";
+        QTest::newRow("idle|||1|2|3|4|5|6|7|8|9|10|11|12|13")
+            << "0=idle 1 2 3=1 4 5 6=4 7 8 9=7 10 11 12=10 13 14 15=13 " << none
+            << "13 RPM (map row 16, column 16): position 0"
+            << "0 15 0 15 QVector3D(15, 0, 15) ";
+    }
+    void floorAxesCarryTheMapHeadingsNumbersWhereTheyRise()
+    {
+        Rig rig;
+        auto &w = *rig.window;
+        const QStringList texts = QString::fromLatin1(QTest::currentDataTag()).split('|');
+        if (QFile file(EXAMPLES_DIR "/" + texts[0]); texts.size() == 1)
+            QVERIFY(file.open(QIODevice::ReadOnly) && !CalibrationFile::read(w.tables, file));
+        else
+            for (int i = 0; i < 16; ++i)
+                w.tables.map().setTextMatrix(0, i + 1, texts[i]);
+        w.mnuGraph_Click();
+        const frmGraph *g = w.findChild<frmGraph *>();
+        QTEST(plan(g->rpmAxis()), "rpm");
+        QTEST(plan(g->loadAxis()), "load");
+        QTEST(g->pointText(QPoint(15, 15)), "readout");
+        if (const Q3DSurface *s = g->surface()) {
+            QString seen;
+            QDebug(&seen) << s->axisX()->min() << s->axisX()->max() << s->axisZ()->min() << s->axisZ()->max()
+                          << drawn(*g, 16, 16);
+            QTEST(seen, "chart");
+        }
+    }
+
+    // Steps: a reply as six hex digits (column, row, brake flag) for one tick, "off"/"on" the Index box,
+    // "edit" map row 6 column 4 to 77, "graph" the graph command, "reopen" closing the graph and the command.
+    void theEngineIsMarkedOnTheSurfaceWithoutRefillingIt_data()
+    {
+        QTest::addColumn<QString>("cells"); // after each step, the marked cell (column, row)
+        QTest::addColumn<QString>("drawn"); // the marker where OpenGL draws it, and each refill of the surface
+        QTest::newRow("030500 030501 030500 000F01 0F0F00 100000 001000")
+            << "4,6 - 4,6 - 16,16 16,16 16,16 "
+            << "1200,43,34 hidden 1200,43,34 hidden 3600,20,94 3600,20,94 3600,20,94 ";
+        QTest::newRow("000000 off on 030500 edit graph reopen 030500")
+            << "1,1 - - 4,6 4,6 4,6 - 4,6 "
+            << "0,30,0 hidden hidden 1200,43,34 1200,43,34 refill 1200,77,34 hidden 1200,77,34 ";
+    }
+    void theEngineIsMarkedOnTheSurfaceWithoutRefillingIt()
+    {
+        Rig rig;
+        rig.connect(); // the factory calibration, received
+        auto &w = *rig.window;
+        w.chkIndex->setChecked(true);
+        w.tmrIndex.stop(); // every tick is one the test runs
+        QString cells, drawnAt;
+        QPointer<frmGraph> g;
+        auto open = [&] {
+            w.mnuGraph_Click();
+            g = w.findChildren<frmGraph *>().constLast();
+            if (g->surface())
+                connect(g->series()->dataProxy(), &QSurfaceDataProxy::arrayReset, [&] { drawnAt += "refill "; });
+        };
+        open();
+        for (const QString &step : QString::fromLatin1(QTest::currentDataTag()).split(' ')) {
+            if (step == "off" || step == "on")
+                w.chkIndex->setChecked(step == "on");
+            else if (step == "edit")
+                w.tables.map().setTextMatrix(6, 4, QStringLiteral("77"));
+            else if (step == "graph")
+                w.mnuGraph_Click();
+            else if (step == "reopen") {
+                g->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                open();
+            } else {
+                rig.module.faults.loseReplyToWrite = rig.module.writesReceived() + 1;
+                VirtualModule::Payload reply{};
+                std::copy_n(QByteArray::fromHex(step.toLatin1()).cbegin(), 3, reply.begin());
+                rig.module.queueReply(reply);
+                w.tmrIndex_Timer();
+            }
+            const auto cell = g->engineCell();
+            cells += cell ? QStringLiteral("%1,%2 ").arg(cell->x()).arg(cell->y()) : "- ";
+            if (const QCustom3DItem *marker = g->engineMarker()) {
+                const QVector3D at = marker->position();
+                drawnAt +=
+                    marker->isVisible() ? QStringLiteral("%1,%2,%3 ").arg(at.x()).arg(at.y()).arg(at.z()) : "hidden ";
+            }
+        }
+        QTEST(cells, "cells");
+        if (g->engineMarker())
+            QTEST(drawnAt, "drawn");
+    }
+
     void keepsOneWindowRefilledOnlyByTheCommandThatDrawsEachCellWhereAPersonReadsIt()
     {
         Rig rig;
@@ -173,7 +298,7 @@ private slots:
         for (const QValue3DAxis *axis : {s->axisX(), s->axisY(), s->axisZ()})
             QDebug(&seen) << axis->title() << axis->min() << axis->max() << axis->segmentCount()
                           << axis->subSegmentCount() << axis->labelFormat() << axis->isAutoAdjustRange()
-                          << axis->isTitleVisible();
+                          << axis->isTitleVisible() << axis->labelAutoRotation() << axis->isTitleFixed();
         for (const auto &[at, colour] : g->series()->baseGradient().stops())
             seen += QString::number(at) + colour.name() + ' ';
         const QWidget *view = g->chartArea()->findChild<QWidget *>(QStringLiteral("surfaceView"));
@@ -220,19 +345,20 @@ private slots:
         QDebug(&seen) << rest->interval() << rest->isSingleShot();
         QCOMPARE(
             seen,
-            "\"Graph\" QSize(733, 453) true 12.6 24 8 4 50 QVector3D(0, -0.7, 0) 25 25 75 0 1 \"RPM\" 800 3800 5 3 "
-            "\"%.0f\" false true \"Position\" 0 100 5 1 \"%.0f\" false true \"Load %\" 14 100 3 5 \"%.0f\" false true "
-            "0#0000ff 0.1995#0000ff 0.2#00ff00 0.3995#00ff00 0.4#ffff00 0.5995#ffff00 0.6#ffa500 0.7995#ffa500 "
-            "0.8#ff0000 0.9995#ff0000 \"#3c3c3c\" 2 \"\" QFlags<Qt::AlignmentFlag>(AlignCenter) Qt::StrongFocus "
-            "QSize(200, 150) QFrame::Box true true QRect(8,8 721x441) #ffffff ecGraph3D1  QRect(0,0 721x20) #ffffff "
-            "chartTitle Turbo Position QRect(0,24 669x417) #ffffff surfaceView  QRect(673,24 48x94) #ffffff legend  "
-            "QRect(4,0 18x14) #ff0000 legendSwatch80  QRect(28,0 16x14) #ffffff legendText80 80 25 false true 60 1 "
-            "false 1 QVector3D(1200, 60, 19.7333) QVector3D(800, 0, 14) QVector3D(3800, 100, 100) \"1200 RPM, 20 % "
-            "load (map row 2, column 3): position 60\" \"800 RPM, 14 % load (map row 1, column 1): position -5\" "
-            "\"3800 RPM, 100 % load (map row 16, column 16): position 1E+300\" \"\" \"\" \"\" \"\" -335 25 false -335 "
-            "25.5979 false -335 25.5979 false -335 25.5979 false -335 26.0463 false 3 26.0463 false -335 26.0463 true "
-            "-335 26.0463 false -335 26.1958 false -335 26.1958 false -335 26.1958 true 120 true ");
-        QTRY_COMPARE(again->series()->itemLabelFormat(), "3000 RPM, 66 % load (map row 10, column 12): position 0");
+            "\"Graph\" QSize(733, 453) true 12.6 24 8 4 50 QVector3D(0, -0.7, 0) 25 25 75 0 1 \"RPM\" 0 15 15 1 "
+            "\"%.0f\" false true 90 false \"Position\" 0 100 5 1 \"%.0f\" false true 90 false \"Load %\" 0 15 15 1 "
+            "\"%.0f\" false true 90 false 0#0000ff 0.1995#0000ff 0.2#00ff00 0.3995#00ff00 0.4#ffff00 0.5995#ffff00 "
+            "0.6#ffa500 0.7995#ffa500 0.8#ff0000 0.9995#ff0000 \"#3c3c3c\" 2 \"\" "
+            "QFlags<Qt::AlignmentFlag>(AlignCenter) Qt::StrongFocus QSize(200, 150) QFrame::Box true true "
+            "QRect(8,8 721x441) #ffffff ecGraph3D1  QRect(0,0 721x20) #ffffff chartTitle Turbo Position "
+            "QRect(0,24 669x417) #ffffff surfaceView  QRect(673,24 48x94) #ffffff legend  QRect(4,0 18x14) "
+            "#ff0000 legendSwatch80  QRect(28,0 16x14) #ffffff legendText80 80 25 false true 60 1 false 1 "
+            "QVector3D(2, 60, 1) QVector3D(0, 0, 0) QVector3D(15, 100, 15) \"Map row 2, column 3: position 60\" "
+            "\"Map row 1, column 1: position -5\" \"Map row 16, column 16: position 1E+300\" \"\" \"\" \"\" \"\" -335 "
+            "25 "
+            "false -335 25.5979 false -335 25.5979 false -335 25.5979 false -335 26.0463 false 3 26.0463 false "
+            "-335 26.0463 true -335 26.0463 false -335 26.1958 false -335 26.1958 false -335 26.1958 true 120 true ");
+        QTRY_COMPARE(again->series()->itemLabelFormat(), "Map row 10, column 12: position 0");
     }
 };
 
