@@ -42,10 +42,10 @@ endif()
 foreach(case "cut.csv;INT;--duration;5;5" "ended.csv;KILL;Subprocess killed")
   list(POP_FRONT case file signal)
   list(POP_BACK case status)
-  execute_process(COMMAND timeout --preserve-status -s ${signal} 1 ${TOOL} --simulate log --csv ${WORK}/${file} ${case}
+  execute_process(COMMAND timeout --preserve-status -s ${signal} 2 ${TOOL} --simulate log --csv ${WORK}/${file} ${case}
                   RESULT_VARIABLE got OUTPUT_VARIABLE shown ERROR_QUIET TIMEOUT 20)
   file(READ ${WORK}/${file} csv)
-  if(NOT got STREQUAL status OR NOT shown MATCHES "\n   0[.]000 +750 " OR NOT csv MATCHES "^time_s,[^\n]*\n(0\\.[0-9]+,[0-9]+,[0-9]+,[0-9]+,[01],[01],map,[0-9]+,[0-9]+\n)+$")
+  if(NOT got STREQUAL status OR NOT shown MATCHES "\n   0[.]000 +750 " OR NOT csv MATCHES "^time_s,[^\n]*\n([0-9]\\.[0-9]+,[0-9]+,[0-9]+,[0-9]+,[01],[01],map,[0-9]+,[0-9]+\n)+$")
     message(FATAL_ERROR "marlow-vgt log ended by SIG${signal}: status ${got}, file '${csv}'; expected ${status}")
   endif()
 endforeach()
