@@ -62,7 +62,7 @@ bool displayMissing(const QStringList &args)
 int main(int argc, char *argv[])
 {
     QApplication::setApplicationName(QStringLiteral("Marlow VGT Tuner"));
-    QApplication::setApplicationVersion(QStringLiteral("2.21"));
+    QApplication::setApplicationVersion(QStringLiteral(MARLOW_VERSION));
     const QStringList raw = argumentsOf(argc, argv);
     if (answeredWithoutWindow(raw))
         return 0;

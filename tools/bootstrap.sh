@@ -13,12 +13,17 @@ case "$what" in
     ;;
 esac
 
-# Building and running need these; the test suite also needs a virtual X
-# server, QEMU for the kernel test and clang with libFuzzer.
+# Building and running need these (help2man and rsvg-convert write the manual
+# pages and icons, dpkg-dev's dpkg-shlibdeps the package's dependencies); the
+# test suite also needs a virtual X server, QEMU for the kernel test, clang
+# with libFuzzer, and for the package checks lintian, the desktop entry and
+# metainfo validators, xdotool to open About, and ImageMagick and Tesseract to
+# photograph and read it.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-datavisualization-dev qt6-declarative-dev
-          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri)
+          libxkbcommon-dev libhidapi-dev libgl1-mesa-dri help2man librsvg2-bin dpkg-dev)
 if [ "$what" != run ]; then
-  packages+=(xvfb xauth qemu-system-x86 busybox-static cpio clang libclang-rt-14-dev libfuzzer-14-dev)
+  packages+=(xvfb xauth qemu-system-x86 busybox-static cpio clang libclang-rt-14-dev libfuzzer-14-dev
+             lintian desktop-file-utils appstream xdotool imagemagick tesseract-ocr tesseract-ocr-eng)
 fi
 # Installs the packages named that are missing. Only this step needs root:
 # everything else, the tuner included, runs as whoever called the script.
