@@ -5,7 +5,7 @@
 #
 # usage: bench/run.sh [BUILD_DIR] [--quick] [--only GROUPS]
 # GROUPS, comma-separated: transfer, ticks, dat, maptools, programming (or example and
-# image apart), start, s19, vgt (or vgt-start, vgt-diff, vgt-exchanges and
+# image apart), start, s19, resize, graph, vgt (or vgt-start, vgt-diff, vgt-exchanges and
 # vgt-log apart). marlow-bench --help lists the other options.
 set -euo pipefail
 cd "$(dirname "$0")/.."
