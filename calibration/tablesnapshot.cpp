@@ -1,5 +1,6 @@
 #include "tablesnapshot.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -10,7 +11,6 @@ std::array<const FlexGrid *, 3> grids(const CalibrationTables &t) { return {&t.m
 // The grids' sizes are fixed, so a snapshot index names one cell for good.
 constexpr std::array<int, 3> Cols = {17, 17, 2};
 constexpr std::array<int, 3> Starts = {0, 17 * 17, 17 * 17 + 17};
-constexpr int CellCount = 17 * 17 + 17 + 8 * 2;
 
 CellChanges::Place placeOf(int index)
 {
@@ -25,7 +25,6 @@ CellChanges::Place placeOf(int index)
 
 TableSnapshot::TableSnapshot(const CalibrationTables &tables)
 {
-    m_texts.reserve(CellCount);
     for (const FlexGrid *grid : grids(tables))
         for (int r = 0; r < grid->Rows(); ++r)
             for (int c = 0; c < grid->Cols(); ++c)
@@ -35,9 +34,9 @@ TableSnapshot::TableSnapshot(const CalibrationTables &tables)
 CellChanges CellChanges::between(const TableSnapshot &before, const TableSnapshot &after)
 {
     CellChanges out;
-    const auto text = [](const TableSnapshot &s, int i) { return i < s.m_texts.size() ? s.m_texts[i] : QString(); };
-    for (int i = 0; i < CellCount; ++i) {
-        const QString a = text(before, i), b = text(after, i);
+    const qsizetype cells = std::max(before.m_texts.size(), after.m_texts.size());
+    for (int i = 0; i < cells; ++i) {
+        const QString a = before.m_texts.value(i), b = after.m_texts.value(i);
         if (a == b)
             continue;
         out.m_before += a;

@@ -18,8 +18,6 @@ public:
     explicit TableSnapshot(const CalibrationTables &tables);
     bool operator==(const TableSnapshot &) const = default;
 
-    bool isNull() const { return m_texts.isEmpty(); }
-
 private:
     friend class CellChanges;
     QList<QString> m_texts; // map, then brake row, then parameters, each row by row
