@@ -70,10 +70,10 @@ private:
 frmVGT_Tuner::UndoStep::UndoStep(frmVGT_Tuner &window, const QString &name)
     : m_window(window), m_outer(window.m_step), m_name(name)
 {
-    if (m_outer)
-        return;
-    m_before = TableSnapshot(window.tables);
-    window.m_step = this;
+    if (!m_outer) {
+        m_before = TableSnapshot(window.tables);
+        window.m_step = this;
+    }
 }
 
 frmVGT_Tuner::UndoStep::~UndoStep()
@@ -180,10 +180,9 @@ void frmVGT_Tuner::buildMapTools()
 // the grid with the focus: a tool's key only reaches the window from a grid.
 int frmVGT_Tuner::toolGrid() const
 {
-    if (!m_menuOpen)
-        for (int grid = 1; grid <= 3; ++grid)
-            if (QApplication::focusWidget() == gridView(grid))
-                return grid;
+    for (int grid = 1; !m_menuOpen && grid <= 3; ++grid)
+        if (QApplication::focusWidget() == gridView(grid))
+            return grid;
     return m_menuGrid;
 }
 
@@ -403,8 +402,8 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
 
 void frmVGT_Tuner::clearCompareMarks()
 {
-    for (int grid = 1; grid <= 3; ++grid)
-        gridView(grid)->setMarks({});
+    for (FlexGridView *view : {msflexgrid1, MSFlexGrid2, MSFlexGrid3})
+        view->setMarks({});
     if (compareList)
         compareList->hide();
 }

@@ -41,7 +41,8 @@ struct Session : Rig {
         put(dir.filePath("cal.dat"), "old");
         window->show();
         QApplication::setActiveWindow(window.get());
-        dialogs.onShow = [this](const ShownBox &) {
+        dialogs.onShow = [this](const ShownBox &b) {
+            QVERIFY(b.title != "Error" || !fileIsOpen(dir.filePath("cal.dat")));
             QVERIFY(!window->tmrAutoRequest.isActive() && !window->tmrIndex.isActive());
         };
         run(QString(steps).remove("PNDX; "));
@@ -141,10 +142,14 @@ struct Session : Rig {
                 const bool enabled = (*it)->isEnabled();
                 w.gridMenu->hide();
                 enabled ? (*it)->trigger() : void(trail << arg + " greyed");
+                trail << dialogs.messages();
             } else if (verb == "value") { // typed into the box the arithmetic opened
                 QVERIFY(w.valueInput->isVisible());
                 w.valueEdit->setText(arg);
                 QTest::keyClick(w.valueEdit, Qt::Key_Return);
+            } else if (verb == "pick") { // a line of the compare list
+                w.compareList->setCurrentRow(arg.toInt());
+                QTest::keyClick(w.compareList, Qt::Key_Return);
             } else if (verb == "rclick")
                 QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, at(arg));
             else
@@ -163,7 +168,12 @@ struct Session : Rig {
                     if (frames ? view()->marked(r, c) : view()->warned(r, c))
                         out << QStringLiteral("%1,%2").arg(r).arg(c);
         }
-        out << window->statusModified->text() << (window->valueInput->isVisible() ? window->valuePrompt->text() : "")
+        const QWidget *input = window->valueInput; // the number box, where it lies from the grid's corner
+        const QPoint p = input->pos() - view()->mapToGlobal(QPoint());
+        out << window->statusModified->text()
+            << (input->isVisible() ? QString::asprintf("%s %d,%d %dx%d", qPrintable(window->valuePrompt->text()), p.x(),
+                                                       p.y(), input->width(), input->height())
+                                   : "")
             << (window->gridMenu->isVisible() ? "menu" : "");
         if (const QListWidget *list = window->compareList; list && list->isVisible())
             out << "| " + list->windowTitle() + ": " + list->item(0)->text() + " ... " +
@@ -269,10 +279,12 @@ private slots:
         Rig rig;
         auto &w = *rig.window;
         QVERIFY(!w.statusBar()->isSizeGripEnabled() && w.statusPanel->parentWidget() == w.statusBar() &&
-                w.statusReason->parentWidget() == w.statusBar() && rig.dialogs.parentWidget() == &w);
+                w.statusReason->parentWidget() == w.statusBar() && w.statusModified->parentWidget() == w.statusBar() &&
+                rig.dialogs.parentWidget() == &w);
         QStringList shown{w.windowTitle(), w.statusPanel->objectName(), w.statusPanel->text(),
                           w.statusReason->objectName()};
-        for (int n : {w.statusPanel->minimumWidth(), w.tmrAutoRequest.interval(), w.tmrIndex.interval()})
+        for (int n : {w.statusPanel->minimumWidth(), w.tmrAutoRequest.interval(), w.tmrIndex.interval(),
+                      w.undoStack->undoLimit()})
             shown << QString::number(n);
         for (const QAction *top : w.menuBar()->actions()) {
             shown << top->menu()->objectName() + ' ' + top->text() + ':';
@@ -302,7 +314,7 @@ private slots:
         }
         QCOMPARE(
             shown.join(", "),
-            "Marlow VGT Tuner v2.21, StatusBar1Panel1, Not Connected, StatusBar1Panel2, 160, 300, 187, mnuFile "
+            "Marlow VGT Tuner v2.21, StatusBar1Panel1, Not Connected, StatusBar1Panel2, 160, 300, 187, 1000, mnuFile "
             "&File: Open Save Graph Clear, mnuConnections Connections: Connect Disconnect, mnuCommunication "
             "&Communication: &Send &Receive &Verify Reflash, mnuHelp &Help: Board Version Test Turbo About, "
             "outerFrame VGT Tuner 736x470, mapFrame Turbo Position Map (0=Full Open, 100=Full Close) 8,16 720x447, "
@@ -541,8 +553,8 @@ private slots:
             "menu Undo; look")
             << "warn frame / warn frame Modified / warn frame / warn frame Modified / 7,1=Mine @6,1";
         QTest::newRow("2; set 0,1=254.5; menu Undo; menu Interpolate; menu Add; value x; look; value 1; look")
-            << "Undo greyed / Interpolate greyed / warn frame Type a number, as 12 or -2.5: / warn frame Modified / "
-               "0,1=255 @0,1";
+            << "Undo greyed / Interpolate greyed / warn frame Type a number, as 12 or -2.5: 41,19 260x30 / warn frame "
+               "Modified / 0,1=255 @0,1";
         // Arithmetic rounds as the module does (halves to even) and keeps to 0..255; text is left alone.
         const QString sums = "1; set 2,2=10; set 2,3=254.5; set 3,2=abc; set 3,3=11; drag 2,2 3,3; ";
         const QString before = " / 2,2=10 2,3=254.5 3,2=abc 3,3=11 @2,2-3,3";
@@ -575,6 +587,10 @@ private slots:
                    "0,1=100 0,2=100 0,3=100 0,4=100 0,5=100 0,6=100 0,7=100 0,8=100 0,9=100 0,10=100 " +
                    "0,11=97 0,12=94 0,13=91 0,14=88 0,15=85 0,16=82 @0,16";
         QTest::newRow("1; set 2,2=10; click 2,2; menu Add; value 1; hold; menu Undo") << "2,2=11 @2,2";
+        QTest::newRow("1; set 1,1=0; set 4,1=30; drag 1,1 4,1; menu Interpolate down; show; menu Undo; hold; menu "
+                      "Interpolate down")
+            << "1,1=0 2,1=10 3,1=20 4,1=30 @1,1-4,1 / 1,1=0 4,1=30 @1,1-4,1";
+        QTest::newRow("connect; Auto on; Index on; 1; menu Compare with module; 0") << "QListWidget | ";
         QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
         QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
         // Compare with the module: the Verify exchange, the open edit committed first, no cell changed.
@@ -590,9 +606,11 @@ private slots:
             << "warn frame | Compared with the module: The module's answer was cut short: nothing was compared. ... "
                "The module's answer was cut short: nothing was compared." +
                    params;
-        QTest::newRow("2; towing; menu Compare with file; look")
-            << "warn frame 0,1 0,2 0,3 0,4 0,5 0,6 0,7 0,8 0,9 0,10 0,11 0,12 0,13 0,14 0,15 0,16" + towing +
-                   "map row 1, column 1 (RPM , load ): here , file 25 ... 279 differences / @0,1";
+        QTest::newRow("2; file cal.dat; menu Compare with file; towing; menu Compare with file; look; pick 273; 3; "
+                      "type 5; key Return")
+            << "Error #  13 was generated by Marlow VGT Tuner\rNot a calibration file / warn frame 0,1 0,2 0,3 0,4 0,5 "
+               "0,6 0,7 0,8 0,9 0,10 0,11 0,12 0,13 0,14 0,15 0,16" +
+                   towing + "map row 1, column 1 (RPM , load ): here , file 25 ... 279 differences / 1,1=5 @1,1";
     }
     void stepsShowTheirOutcome()
     {
