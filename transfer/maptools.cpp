@@ -137,7 +137,9 @@ bool interpolate(CalibrationTables &tables, CellRange range, Interpolation how)
 
 bool smooth(FlexGrid &grid, CellRange range)
 {
-    const auto [rows, cols] = dataSpans(grid, range);
+    // Not a structured binding: the lambda below reads both, which clang 14 refuses for bindings.
+    const std::pair<Span, Span> spans = dataSpans(grid, range);
+    const Span &rows = spans.first, &cols = spans.second;
     if (rows.size() < 1 || cols.size() < 1 || rows.size() * cols.size() < 2)
         return false;
     QVarLengthArray<std::optional<double>, 256> values;
