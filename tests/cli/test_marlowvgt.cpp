@@ -137,12 +137,14 @@ private slots:
         const QString send = "R- W91 W19 W14 W1C W14 W1E W14 W20 W14 W22 W14 W24 W14 W27 W14 W29 W14 W2B W14 W2D "
                              "W14 W30 W14 W32 W14 W34 W14 W36 W14 W38 W14 W3B W14 W5D W07 S50 R Wt2000 W78 W00 W6F "
                              "W00 S50 R";
-        const QString noModule = "marlow-vgt: No module found on USB",
-                      help = "Usage: marlow-vgt [options] send "
-                             "FILE.dat\nFILE.dat into the module; refused before the first report if a field "
-                             "cannot be carried.\n\nOptions:\n...\n  5  interrupted (Ctrl+C or SIGTERM): the "
-                             "message says what the module now holds\nWith --json a failure prints no JSON: its "
-                             "message goes to stderr.";
+        const QString
+            noModule = "marlow-vgt: No module found on USB",
+            help = "Usage: marlow-vgt [options] send "
+                   "FILE.dat\nFILE.dat into the module; refused before the first report if a field "
+                   "cannot be carried.\n\nOptions:\n...\n  --verify            Verify the module against the file "
+                   "afterwards.\n\nExit status:\n...\n  5  interrupted (Ctrl+C or SIGTERM): the "
+                   "message says what the module now holds\nWith --json a failure prints no JSON: its "
+                   "message goes to stderr.";
         row("version json", {"--json", "version"}, Pndx, 0,
             R"({"board":"PNDX","major":2,"minor":33,"text":"Board Version 0221"})", "", "R- W72 S50 R");
         row("version denied", {"version"}, Denied, 3, "",
