@@ -27,6 +27,7 @@
 #include <QUndoStack>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -354,17 +355,18 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
 {
     using D = TableDiff::Difference;
     QList<QPoint> marks[3];
-    QList<int> grids; // per difference
+    QList<std::pair<int, QPoint>> places; // per difference: its grid and cell
     for (const D &d : differences) {
         int row = 0;
         for (int r = MaxPosition; r <= BoardName && d.kind == D::Parameter; ++r)
             if (parameterLabel(ParamRow(r)) == d.name)
                 row = r;
         const int grid = d.kind == D::MapCell ? 1 : d.kind == D::BrakeColumn ? 2 : 3;
-        grids << grid;
-        marks[grid - 1] << (d.kind == D::MapCell ? QPoint(d.column, d.row)
+        const QPoint cell = d.kind == D::MapCell ? QPoint(d.column, d.row)
                             : grid == 2          ? QPoint(d.column, 0)
-                                                 : QPoint(1, row));
+                                                 : QPoint(1, row);
+        marks[grid - 1] << cell;
+        places << std::pair(grid, cell);
     }
     for (int grid = 1; grid <= 3; ++grid)
         gridView(grid)->setMarks(marks[grid - 1]);
@@ -390,10 +392,9 @@ void frmVGT_Tuner::showDifferences(const QList<TableDiff::Difference> &differenc
     compareList->addItems(instead.isEmpty()
                               ? TableDiff::toText(differences, QStringLiteral("here"), other).trimmed().split(u'\n')
                               : QStringList{instead});
-    int seen[3] = {};
-    for (int i = 0; i < grids.size(); ++i) {
-        compareList->item(i)->setData(Qt::UserRole, grids[i]);
-        compareList->item(i)->setData(Qt::UserRole + 1, marks[grids[i] - 1][seen[grids[i] - 1]++]);
+    for (int i = 0; i < places.size(); ++i) {
+        compareList->item(i)->setData(Qt::UserRole, places[i].first);
+        compareList->item(i)->setData(Qt::UserRole + 1, places[i].second);
     }
     compareList->setWindowTitle(title);
     compareList->show();

@@ -568,7 +568,7 @@ private slots:
             << "2,2=255 2,3=255 3,2=255 3,3=255 @2,2-3,3" + before;
         const QString rpm = "0,1=0 0,2=600 0,3=1000 0,4=4100 1,1=0 ";
         QTest::newRow("1; set 0,1=0; set 0,2=600; set 0,3=1000; set 0,4=4100; set 1,1=0; set 1,4=100; drag 1,1 1,4; "
-                      "menu Interpolate across; show; menu Undo; show; menu Redo")
+                      "menu Interpolate across; show; menu Undo; show; menu Redo Interpolate")
             << rpm + "1,2=15 1,3=24 1,4=100 @1,1-1,4 / " + rpm + "1,4=100 @1,1-1,4 / " + rpm +
                    "1,2=15 1,3=24 1,4=100 @1,1-1,4";
         QTest::newRow("1; set 1,1=255; set 1,2=255.5; set 1,3=256; set 1,4=-1; set 1,5=abc; set 1,6=-0.5; look; 2; set "
@@ -587,10 +587,14 @@ private slots:
                    "0,1=100 0,2=100 0,3=100 0,4=100 0,5=100 0,6=100 0,7=100 0,8=100 0,9=100 0,10=100 " +
                    "0,11=97 0,12=94 0,13=91 0,14=88 0,15=85 0,16=82 @0,16";
         QTest::newRow("1; set 2,2=10; click 2,2; menu Add; value 1; hold; menu Undo") << "2,2=11 @2,2";
-        QTest::newRow("1; set 1,1=0; set 4,1=30; drag 1,1 4,1; menu Interpolate down; show; menu Undo; hold; menu "
-                      "Interpolate down")
+        QTest::newRow("1; set 1,1=0; set 4,1=30; drag 1,1 4,1; menu Interpolate down; show; menu Undo Interpolate; "
+                      "hold; menu Interpolate down")
             << "1,1=0 2,1=10 3,1=20 4,1=30 @1,1-4,1 / 1,1=0 4,1=30 @1,1-4,1";
         QTest::newRow("connect; Auto on; Index on; 1; menu Compare with module; 0") << "QListWidget | ";
+        QTest::newRow("1; set 1,2=10; set 2,1=20; set 2,3=40; set 3,2=50; drag 1,1 3,3; menu Interpolate both; click "
+                      "2,2; menu Interpolate down")
+            << "Select at least three rows of the map to interpolate down. / 1,2=10 2,1=20 2,2=60 2,3=40 3,2=50 @2,2";
+        QTest::newRow("3; focus; key F6; look") << "warn frame / @7,1";
         QTest::newRow("2; focus; key Menu; look") << "warn frame menu / @0,1";
         QTest::newRow("1; focus; key Shift+F10; look") << "warn frame menu / @1,1";
         // Compare with the module: the Verify exchange, the open edit committed first, no cell changed.
@@ -599,6 +603,8 @@ private slots:
             << "warn frame 2,2 2,3 Modified | Compared with the module: map row 2, column 2 (RPM 800, load 10%): here "
                "7, module 33 ... 2 differences" +
                    params;
+        QTest::newRow("connect; 3; set 1,1=21; set 2,1=201; menu Compare with module; pick 0")
+            << "0,1=95 1,1=21 2,1=201 3,1=800 4,1=200 5,1=10 6,1=6 7,1=Marlow VGT @1,1";
         QTest::newRow("connect; 2; click 0,3; type 9; menu Compare with module")
             << "0,1=95 0,2=95 0,3=9 0,4=94 0,5=94 0,6=94 0,7=93 0,8=93 0,9=93 0,10=92 0,11=92 0,12=92 0,13=91 0,14=91 "
                "0,15=91 0,16=90 @0,16 | 90 00 00 00 00 00 00 00";
