@@ -603,8 +603,10 @@ private slots:
             << "warn frame 2,2 2,3 Modified | Compared with the module: map row 2, column 2 (RPM 800, load 10%): here "
                "7, module 33 ... 2 differences" +
                    params;
-        QTest::newRow("connect; 3; set 1,1=21; set 2,1=201; menu Compare with module; pick 0")
-            << "0,1=95 1,1=21 2,1=201 3,1=800 4,1=200 5,1=10 6,1=6 7,1=Marlow VGT @1,1";
+        QTest::newRow("connect; 3; set 1,1=21; set 2,1=201; menu Compare with module; pick 0; look")
+            << "warn frame 1,1 2,1 | Compared with the module: Max Adjust: here 21, module 20 ... 2 differences / "
+               "0,1=95 "
+               "1,1=21 2,1=201 3,1=800 4,1=200 5,1=10 6,1=6 7,1=Marlow VGT @1,1";
         QTest::newRow("connect; 2; click 0,3; type 9; menu Compare with module")
             << "0,1=95 0,2=95 0,3=9 0,4=94 0,5=94 0,6=94 0,7=93 0,8=93 0,9=93 0,10=92 0,11=92 0,12=92 0,13=91 0,14=91 "
                "0,15=91 0,16=90 @0,16 | 90 00 00 00 00 00 00 00";
